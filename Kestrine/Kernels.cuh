@@ -1,0 +1,35 @@
+// The library's kernels and the one way they are launched, on either device.
+//
+// Private to the library and its tests: nothing here is exported. The engine launches the escape-time
+// and colour kernels; the array kernels ride along in the device module for whoever needs them.
+#pragma once
+
+#include <cuda_runtime.h>
+
+#include "PixelLanes.cuh"
+
+// What ComplexToCustom extracts from each complex value.
+enum ComplexOutput : int {
+    REAL = 0,
+    IMAGINARY = 1,
+    MAGNITUDE = 2,
+    PHASE = 3,
+};
+
+// Escape-time kernels.
+__global__ void JuliaMandelInitialize(float2* Grid, float X_First, float X_Last, float Y_First, float Y_Last, int W, int H);
+__global__ void JuliaKernel(float2* Grid, float2 C, int* Iterations, float Threshold, int Steps, int W, int H);
+__global__ void MandelBrotKernel(float2* Grid, float* Z_Real, float* Z_Imag, int* Iterations, float Threshold,
+                                 int Steps, int W, int H);
+
+// Colour pass: iteration counts to RGBA through a 256-entry table.
+__global__ void ApplyColorMap(int* Iterations, unsigned char* Colormap, unsigned char* Image, int W, int H);
+
+// Launches Kernel on the default stream. A configuration that the runtime refuses runs nothing and
+// leaves its error for cudaGetLastError, on both devices.
+#if defined(__CUDACC__)
+#define LAUNCH_KERNEL(Kernel, Grid, Block, ...) Kernel<<<(Grid), (Block)>>>(__VA_ARGS__)
+#else
+#define LAUNCH_KERNEL(Kernel, Grid, Block, ...)                                                                        \
+    Soft_Device::Launch_Kernel(#Kernel, (Grid), (Block), [](auto... Arguments) { Kernel(Arguments...); }, __VA_ARGS__)
+#endif

@@ -1,0 +1,368 @@
+// Kestrine: the Pellarion engine and every kernel of the library.
+//
+// This one file is compiled by nvcc for NVIDIA GPUs and by the host compiler for the software
+// device (SoftDevice/), which stands in for the CUDA runtime. The kernels and the engine are the
+// same source on both; only the launch helper in Kernels.cuh tells them apart.
+#include "Pellarion.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "Colormaps.h"
+#include "Kernels.cuh"
+
+extern "C" {
+KESTRINE_API std::int32_t NvOptimusEnablementCuda = 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Escape-time kernels
+// ---------------------------------------------------------------------------------------------
+
+__global__ void JuliaMandelInitialize(float2* Grid, float X_First, float X_Last, float Y_First, float Y_Last, int W, int H)
+{
+    const int x = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
+    const int y = static_cast<int>(blockIdx.y * blockDim.y + threadIdx.y);
+    if (x >= W || y >= H)
+        return;
+    // A single column or row lies at the window's first value: W - 1 or H - 1 would be a division by zero.
+    const float Real = W > 1 ? X_First + ((X_Last - X_First) * static_cast<float>(x)) / static_cast<float>(W - 1) : X_First;
+    const float Imag = H > 1 ? Y_First + ((Y_Last - Y_First) * static_cast<float>(y)) / static_cast<float>(H - 1) : Y_First;
+    Grid[y * W + x] = make_float2(Real, Imag);
+}
+
+// z <- z^2 + c with one c for the whole image, z starting at the pixel's point. A step is kept only
+// while |z| stays below the threshold; a refused step freezes the pixel, so launches can resume.
+__global__ void JuliaKernel(float2* Grid, float2 C, int* Iterations, float Threshold, int Steps, int W, int H)
+{
+    const PixelLanes Pixels(W, H);
+    if (Pixels.Empty())
+        return;
+    LaneFloat Zr, Zi;
+    LaneInt K;
+    Pixels.Load(Grid, Zr, Zi);
+    Pixels.Load(Iterations, K);
+    UNROLL_BY_4
+    for (int Step = 0; Step < Steps; ++Step) {
+        const LaneFloat A = C.x + (Zr * Zr - Zi * Zi);
+        const LaneFloat B = C.y + (Zr * Zi + Zr * Zi);
+        const LaneMask Accept = sqrtf(A * A + B * B) < Threshold;
+        Zr = Select(Accept, A, Zr);
+        Zi = Select(Accept, B, Zi);
+        K = Select(Accept, K + 1, K);
+    }
+    Pixels.Store(Grid, Zr, Zi);
+    Pixels.Store(Iterations, K);
+}
+
+// z <- z^2 + c with c the pixel's point and z starting at 0, kept in two planes of its own; the
+// threshold bounds |z|^2 here.
+__global__ void MandelBrotKernel(float2* Grid, float* Z_Real, float* Z_Imag, int* Iterations, float Threshold,
+                                 int Steps, int W, int H)
+{
+    const PixelLanes Pixels(W, H);
+    if (Pixels.Empty())
+        return;
+    LaneFloat Cr, Ci, Zr, Zi;
+    LaneInt K;
+    Pixels.Load(Grid, Cr, Ci);
+    Pixels.Load(Z_Real, Zr);
+    Pixels.Load(Z_Imag, Zi);
+    Pixels.Load(Iterations, K);
+    UNROLL_BY_4
+    for (int Step = 0; Step < Steps; ++Step) {
+        const LaneFloat A = Cr + (Zr * Zr - Zi * Zi);
+        const LaneFloat B = (Zr + Zr) * Zi + Ci;
+        const LaneMask Accept = A * A + B * B < Threshold;
+        Zr = Select(Accept, A, Zr);
+        Zi = Select(Accept, B, Zi);
+        K = Select(Accept, K + 1, K);
+    }
+    Pixels.Store(Z_Real, Zr);
+    Pixels.Store(Z_Imag, Zi);
+    Pixels.Store(Iterations, K);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Colour pass
+// ---------------------------------------------------------------------------------------------
+
+__global__ void ApplyColorMap(int* Iterations, unsigned char* Colormap, unsigned char* Image, int W, int H)
+{
+    const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
+    const unsigned y = blockIdx.y * blockDim.y + threadIdx.y;
+    if (x >= static_cast<unsigned>(W) || y >= static_cast<unsigned>(H))
+        return;
+    const unsigned i = y * static_cast<unsigned>(W) + x;
+    // Counts are not scaled to the iteration limit: 255 and above share the last entry.
+    const int Entry = Iterations[i] < 255 ? Iterations[i] : 255;
+    const unsigned char* Colour = Colormap + 3 * Entry;
+    unsigned char* Pixel = Image + 4 * i;
+    Pixel[0] = Colour[0];
+    Pixel[1] = Colour[1];
+    Pixel[2] = Colour[2];
+    Pixel[3] = 255;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The engine
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Timing events belong to the library; the first live engine creates them and the last destroys them.
+cudaEvent_t* Start_Event = nullptr;
+cudaEvent_t* Stop_Event = nullptr;
+int Engines_Holding_Events = 0;
+
+constexpr int Block_Side = 32;
+// The colour pass addresses bytes with 32-bit offsets: four bytes a pixel.
+constexpr long long Pixel_Limit = 1LL << 30;
+// A launch grid has at most 65535 rows of blocks.
+constexpr int Height_Limit = 65535 * Block_Side - 1;
+
+void Report_Cuda_Error(cudaError_t Error, const char* File, int Line)
+{
+    if (Error != cudaSuccess)
+        std::printf("CUDA ERROR: %s in %s at line %d\n", cudaGetErrorString(Error), File, Line);
+}
+
+#define REPORT(Status) Report_Cuda_Error((Status), __FILE__, __LINE__)
+
+cudaEvent_t Event_In(const cudaEvent_t* Cell)
+{
+    return Cell ? *Cell : nullptr;
+}
+
+void Create_Event(cudaEvent_t*& Cell, int Line)
+{
+    Cell = new (std::nothrow) cudaEvent_t();
+    if (Cell)
+        Report_Cuda_Error(cudaEventCreate(Cell), __FILE__, Line);
+}
+
+void Destroy_Event(cudaEvent_t*& Cell, int Line)
+{
+    if (!Cell)
+        return;
+    Report_Cuda_Error(cudaEventDestroy(*Cell), __FILE__, Line);
+    delete Cell;
+    Cell = nullptr;
+}
+
+template <typename T>
+void Free_Device(T*& Pointer, int Line)
+{
+    if (!Pointer)
+        return;
+    cudaFree(Pointer);
+    Report_Cuda_Error(cudaGetLastError(), __FILE__, Line);
+    Pointer = nullptr;
+}
+
+// A failed allocation is handled where it happens (the engine stays Idle) and is not reported. The
+// runtime also keeps it as the last error; it is taken off there, or the next check would print it
+// against whatever call came next.
+bool Allocated(cudaError_t Status)
+{
+    if (Status == cudaSuccess)
+        return true;
+    cudaGetLastError();
+    return false;
+}
+
+template <typename T>
+bool Allocate_Device(T*& Pointer, std::size_t Bytes)
+{
+    if (Allocated(cudaMalloc(&Pointer, Bytes)))
+        return true;
+    Pointer = nullptr;
+    return false;
+}
+
+int Passes_For(int Max_Iterations, int Iterations_Per_Launch)
+{
+    if (Max_Iterations <= 0 || Iterations_Per_Launch <= 0)
+        return 0;
+    // Rounded up in single precision; the loop also stops once nothing remains.
+    const float Passes = std::ceil(static_cast<float>(Max_Iterations) / static_cast<float>(Iterations_Per_Launch));
+    return Passes < 2147483648.0f ? static_cast<int>(Passes) : 2147483647;
+}
+
+// The render sequence shared by both sets; Launch_Iterations(n) launches the set's iteration kernel.
+template <typename Iteration_Launch>
+void Render(Pellarion& Engine, int Max_Iterations, int Iterations_Per_Launch, Iteration_Launch Launch_Iterations)
+{
+    if (!Engine.GPU_Available || !Engine.Buffers_Ready)
+        return;
+    const dim3 Block(Block_Side, Block_Side, 1);
+    const dim3 Grid(Engine.Width / Block_Side + 1, Engine.Height / Block_Side + 1, 1);
+    const std::size_t Pixels = static_cast<std::size_t>(Engine.Width * Engine.Height);
+
+    REPORT(cudaEventRecord(Event_In(Start_Event), 0));
+    LAUNCH_KERNEL(JuliaMandelInitialize, Grid, Block, Engine.Dev_Grid, Engine.X_Min, Engine.X_Max, Engine.Y_Min,
+                  Engine.Y_Max, Engine.Width, Engine.Height);
+    REPORT(cudaGetLastError());
+
+    const int Passes = Passes_For(Max_Iterations, Iterations_Per_Launch);
+    REPORT(cudaMemset(Engine.Dev_Z_Real, 0, Pixels * sizeof(float)));
+    REPORT(cudaMemset(Engine.Dev_Z_Imag, 0, Pixels * sizeof(float)));
+    REPORT(cudaMemset(Engine.Dev_Iterations, 0, Pixels * sizeof(int)));
+    int Remaining = Max_Iterations;
+    for (int Pass = 0; Pass < Passes; ++Pass) {
+        const int Steps = Remaining < Iterations_Per_Launch ? Remaining : Iterations_Per_Launch;
+        if (Steps <= 0)
+            break;
+        Launch_Iterations(Grid, Block, Steps);
+        REPORT(cudaGetLastError());
+        Remaining -= Iterations_Per_Launch;
+    }
+
+    // The image is written over the complex points: 4 of their 8 bytes a pixel.
+    LAUNCH_KERNEL(ApplyColorMap, Grid, Block, Engine.Dev_Iterations, Engine.Dev_Colormap,
+                  reinterpret_cast<unsigned char*>(Engine.Dev_Grid), Engine.Width, Engine.Height);
+    REPORT(cudaGetLastError());
+    cudaMemcpy(Engine.Host_Image, Engine.Dev_Grid, Pixels * 4, cudaMemcpyDeviceToHost);
+    REPORT(cudaGetLastError());
+
+    REPORT(cudaEventRecord(Event_In(Stop_Event), 0));
+    REPORT(cudaEventSynchronize(Event_In(Stop_Event)));
+    REPORT(cudaEventElapsedTime(&Engine.Elapsed_Time, Event_In(Start_Event), Event_In(Stop_Event)));
+}
+
+} // namespace
+
+Pellarion::Pellarion()
+    : Width(0), Height(0), Colormap(static_cast<Colormap_t>(0)), X_Min(-2.0f), X_Max(2.0f), Y_Min(-2.0f),
+      Y_Max(2.0f), Dev_Iterations(nullptr), Dev_Grid(nullptr), Dev_Colormap(nullptr), Dev_Z_Real(nullptr),
+      Dev_Z_Imag(nullptr), GPU_Available(true), Buffers_Ready(false), Host_Image(nullptr)
+{
+    // Elapsed_Time, Device_Count and the device description stay unwritten until something is known.
+    cudaRuntimeGetVersion(&Runtime_Version);
+    cudaDriverGetVersion(&Driver_Version);
+    if (Runtime_Version > Driver_Version) {
+        GPU_Available = false;
+        return;
+    }
+    cudaGetDeviceCount(&Device_Count);
+    if (Device_Count < 1) {
+        GPU_Available = false;
+        return;
+    }
+
+    cudaDeviceProp Properties;
+    std::memset(&Properties, 0, sizeof(Properties));
+    cudaGetDeviceProperties(&Properties, 0);
+    CC_Major = Properties.major;
+    CC_Minor = Properties.minor;
+    std::memcpy(GPU_Name, Properties.name, sizeof(GPU_Name));
+    GPU_Name[sizeof(GPU_Name) - 1] = '\0';
+
+    if (Engines_Holding_Events++ == 0) {
+        Create_Event(Start_Event, __LINE__);
+        Create_Event(Stop_Event, __LINE__);
+    }
+
+    if (!Allocate_Device(Dev_Colormap, Kestrine::Colormap_Bytes)) {
+        Buffers_Ready = false;
+        Fractals_CleanUp();
+        return;
+    }
+    // Black until the first colour table arrives, never whatever the memory held.
+    REPORT(cudaMemset(Dev_Colormap, 0, Kestrine::Colormap_Bytes));
+}
+
+Pellarion::~Pellarion()
+{
+    Fractals_CleanUp();
+    if (Dev_Colormap) {
+        REPORT(cudaFree(Dev_Colormap));
+        Dev_Colormap = nullptr;
+    }
+    // Only an engine that found a device took part in creating the events.
+    if (GPU_Available && --Engines_Holding_Events == 0) {
+        Destroy_Event(Start_Event, __LINE__);
+        Destroy_Event(Stop_Event, __LINE__);
+    }
+}
+
+void Pellarion::Compute_Init(int width, int height, float xMin, float xMax, float yMin, float yMax, Colormap_t colormap)
+{
+    if (!GPU_Available)
+        return;
+    X_Min = xMin;
+    X_Max = xMax;
+    Y_Min = yMin;
+    Y_Max = yMax;
+    // Without a colour table the engine cannot colour anything: it stays Idle and renders nothing.
+    if (!Dev_Colormap)
+        return;
+
+    if (width != Width || height != Height) {
+        Fractals_CleanUp();
+        Fractals_Initialize(width, height);
+    }
+
+    if (colormap == Colormap)
+        return;
+    Colormap = colormap;
+    if (const Kestrine::Colour_Table* Table = Kestrine::Colour_Table_For(colormap)) {
+        cudaMemcpy(Dev_Colormap, Table->data(), Table->size(), cudaMemcpyHostToDevice);
+        REPORT(cudaGetLastError());
+    }
+}
+
+void Pellarion::Compute_Julia(float threshold, int maxIterations, int iterationsPerLaunch, float cReal, float cImag)
+{
+    const float2 C = make_float2(cReal, cImag);
+    Render(*this, maxIterations, iterationsPerLaunch, [&](dim3 Grid, dim3 Block, int Steps) {
+        LAUNCH_KERNEL(JuliaKernel, Grid, Block, Dev_Grid, C, Dev_Iterations, threshold, Steps, Width, Height);
+    });
+}
+
+void Pellarion::Compute_MandelBrot(float threshold, int maxIterations, int iterationsPerLaunch)
+{
+    Render(*this, maxIterations, iterationsPerLaunch, [&](dim3 Grid, dim3 Block, int Steps) {
+        LAUNCH_KERNEL(MandelBrotKernel, Grid, Block, Dev_Grid, Dev_Z_Real, Dev_Z_Imag, Dev_Iterations, threshold, Steps,
+                      Width, Height);
+    });
+}
+
+void Pellarion::Fractals_Initialize(int width, int height)
+{
+    Width = width;
+    Height = height;
+    // Sizes that no buffer can hold or no grid can cover are refused the way a failed allocation is:
+    // Idle, nothing held.
+    if (width <= 0 || height <= 0 || height > Height_Limit || static_cast<long long>(width) * height >= Pixel_Limit)
+        return;
+    const std::size_t Pixels = static_cast<std::size_t>(width * height);
+
+    const bool All_Allocated = Allocate_Device(Dev_Grid, Pixels * sizeof(float2)) &&
+                               Allocate_Device(Dev_Iterations, Pixels * sizeof(int)) &&
+                               Allocate_Device(Dev_Z_Real, Pixels * sizeof(float)) &&
+                               Allocate_Device(Dev_Z_Imag, Pixels * sizeof(float)) &&
+                               Allocated(cudaHostAlloc(&Host_Image, Pixels * 4, cudaHostAllocDefault));
+    if (!All_Allocated) {
+        Host_Image = nullptr; // never handed out if its allocation is the one that failed
+        Fractals_CleanUp();
+        return;
+    }
+    Buffers_Ready = true;
+}
+
+void Pellarion::Fractals_CleanUp()
+{
+    Buffers_Ready = false;
+    Free_Device(Dev_Iterations, __LINE__);
+    Free_Device(Dev_Grid, __LINE__);
+    Free_Device(Dev_Z_Real, __LINE__);
+    Free_Device(Dev_Z_Imag, __LINE__);
+    if (Host_Image) {
+        cudaFreeHost(Host_Image);
+        REPORT(cudaGetLastError());
+        Host_Image = nullptr;
+    }
+}

@@ -1,0 +1,128 @@
+#include "WorkerPool.h"
+
+#include <algorithm>
+#include <system_error>
+
+#if defined(__SSE__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
+
+namespace Soft_Device {
+namespace {
+
+// GPU fast-math flushes denormals to zero; the CPU does it with the MXCSR's FTZ and DAZ bits.
+class Flush_Denormals {
+public:
+    Flush_Denormals()
+    {
+#if defined(__SSE__) || defined(_M_X64)
+        Saved = _mm_getcsr();
+        _mm_setcsr(Saved | 0x8040u);
+#endif
+    }
+    ~Flush_Denormals()
+    {
+#if defined(__SSE__) || defined(_M_X64)
+        _mm_setcsr(Saved);
+#endif
+    }
+    Flush_Denormals(const Flush_Denormals&) = delete;
+    Flush_Denormals& operator=(const Flush_Denormals&) = delete;
+
+private:
+    unsigned Saved = 0;
+};
+
+// Enough threads a take to make the shared counter's cost vanish, few enough to balance uneven blocks.
+constexpr std::uint64_t Threads_Per_Take = 4096;
+
+} // namespace
+
+Worker_Pool& Worker_Pool::Instance()
+{
+    static Worker_Pool Pool;
+    return Pool;
+}
+
+Worker_Pool::Worker_Pool()
+{
+    const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 1; i < Cores; ++i) {
+        try {
+            Workers.emplace_back([this] { Worker_Loop(); });
+        } catch (const std::system_error&) {
+            break; // fewer workers, same results
+        }
+    }
+}
+
+Worker_Pool::~Worker_Pool()
+{
+    {
+        std::lock_guard<std::mutex> Lock(Mutex);
+        Stopping = true;
+    }
+    Work_Posted.notify_all();
+    for (std::thread& Worker : Workers)
+        Worker.join();
+}
+
+void Worker_Pool::Run(const Launch_Job& Launch, dim3 Launch_Grid, dim3 Launch_Block)
+{
+    std::lock_guard<std::mutex> Serial(Launch_Mutex);
+    const std::uint64_t Threads_Per_Block = std::uint64_t(Launch_Block.x) * Launch_Block.y * Launch_Block.z;
+    {
+        std::lock_guard<std::mutex> Lock(Mutex);
+        Job = &Launch;
+        Grid = Launch_Grid;
+        Block = Launch_Block;
+        Block_Total = std::uint64_t(Launch_Grid.x) * Launch_Grid.y * Launch_Grid.z;
+        Blocks_Per_Take = std::max<std::uint64_t>(1, Threads_Per_Take / Threads_Per_Block);
+        Next_Block.store(0, std::memory_order_relaxed);
+        Workers_Busy = static_cast<unsigned>(Workers.size());
+        ++Generation;
+    }
+    Work_Posted.notify_all();
+
+    {
+        const Flush_Denormals Flush;
+        Take_Blocks();
+    }
+
+    std::unique_lock<std::mutex> Lock(Mutex);
+    Work_Finished.wait(Lock, [this] { return Workers_Busy == 0; });
+    Job = nullptr;
+}
+
+void Worker_Pool::Take_Blocks()
+{
+    for (;;) {
+        const std::uint64_t First = Next_Block.fetch_add(Blocks_Per_Take, std::memory_order_relaxed);
+        if (First >= Block_Total)
+            return;
+        Job->Run_Blocks(Job->Kernel_Call, Grid, Block, First, std::min(Blocks_Per_Take, Block_Total - First));
+    }
+}
+
+void Worker_Pool::Worker_Loop()
+{
+    const Flush_Denormals Flush;
+    std::uint64_t Seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> Lock(Mutex);
+            Work_Posted.wait(Lock, [&] { return Stopping || Generation != Seen; });
+            if (Stopping)
+                return;
+            Seen = Generation;
+        }
+        Take_Blocks();
+        {
+            std::lock_guard<std::mutex> Lock(Mutex);
+            if (--Workers_Busy == 0)
+                Work_Finished.notify_one();
+        }
+    }
+}
+
+} // namespace Soft_Device

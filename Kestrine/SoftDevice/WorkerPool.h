@@ -1,0 +1,54 @@
+// The software device's workers: one thread per core, created once, shared by every launch.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "cuda_runtime.h"
+
+namespace Soft_Device {
+
+class Worker_Pool {
+public:
+    static Worker_Pool& Instance();
+
+    // Threads that run blocks, the calling thread included.
+    unsigned Thread_Count() const { return static_cast<unsigned>(Workers.size()) + 1; }
+
+    // Runs every block of the grid and returns when all have run. The caller works too, so a
+    // launch costs one wake-up of the others, not a hand-over and a wait.
+    void Run(const Launch_Job& Job, dim3 Grid, dim3 Block);
+
+    ~Worker_Pool();
+    Worker_Pool(const Worker_Pool&) = delete;
+    Worker_Pool& operator=(const Worker_Pool&) = delete;
+
+private:
+    Worker_Pool();
+    void Worker_Loop();
+    void Take_Blocks();
+
+    std::vector<std::thread> Workers;
+    std::mutex Launch_Mutex; // one launch at a time, whoever calls
+
+    std::mutex Mutex;
+    std::condition_variable Work_Posted;
+    std::condition_variable Work_Finished;
+    std::uint64_t Generation = 0;
+    unsigned Workers_Busy = 0;
+    bool Stopping = false;
+
+    // The launch in progress.
+    const Launch_Job* Job = nullptr;
+    dim3 Grid;
+    dim3 Block;
+    std::uint64_t Block_Total = 0;
+    std::uint64_t Blocks_Per_Take = 1;
+    std::atomic<std::uint64_t> Next_Block{0};
+};
+
+} // namespace Soft_Device

@@ -1,0 +1,118 @@
+// The software device: the part of the CUDA runtime that Kestrine uses, served by the CPU.
+//
+// Kestrine.cu compiled by the host compiler finds this header instead of the toolkit's. Names,
+// signatures, error codes and error texts follow the CUDA runtime for every case the engine can
+// meet, so the engine cannot tell the difference. Kernels run on a pool of worker threads, one per
+// core; a launch returns when every block has run, which is what the default stream's ordering
+// guarantees on a GPU as well.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#define __global__
+#define __device__
+#define __host__
+#define __forceinline__ inline __attribute__((always_inline))
+#define __restrict__ __restrict
+
+#define CUDART_VERSION 13000
+#define cudaHostAllocDefault 0x00u
+
+struct alignas(8) float2 {
+    float x, y;
+};
+
+struct uint3 {
+    unsigned int x, y, z;
+};
+
+struct dim3 {
+    unsigned int x, y, z;
+    constexpr dim3(unsigned int vx = 1, unsigned int vy = 1, unsigned int vz = 1) : x(vx), y(vy), z(vz) {}
+};
+
+inline float2 make_float2(float x, float y)
+{
+    return float2{x, y};
+}
+
+enum cudaError {
+    cudaSuccess = 0,
+    cudaErrorInvalidValue = 1,
+    cudaErrorMemoryAllocation = 2,
+    cudaErrorInitializationError = 3,
+    cudaErrorInvalidConfiguration = 9,
+    cudaErrorInvalidMemcpyDirection = 21,
+    cudaErrorInsufficientDriver = 35,
+    cudaErrorNoDevice = 100,
+    cudaErrorInvalidDevice = 101,
+    cudaErrorInvalidResourceHandle = 400,
+    cudaErrorNotReady = 600,
+    cudaErrorLaunchFailure = 719,
+    cudaErrorUnknown = 999,
+};
+typedef enum cudaError cudaError_t;
+
+enum cudaMemcpyKind {
+    cudaMemcpyHostToHost = 0,
+    cudaMemcpyHostToDevice = 1,
+    cudaMemcpyDeviceToHost = 2,
+    cudaMemcpyDeviceToDevice = 3,
+    cudaMemcpyDefault = 4,
+};
+
+typedef struct CUevent_st* cudaEvent_t;
+typedef struct CUstream_st* cudaStream_t;
+
+// The fields the engine and its tools read; the rest of the runtime's record is of no use here.
+struct cudaDeviceProp {
+    char name[256];
+    std::size_t totalGlobalMem;
+    int major;
+    int minor;
+    int multiProcessorCount;
+    int clockRate;
+    int maxThreadsPerBlock;
+    int maxThreadsDim[3];
+    int maxGridSize[3];
+};
+
+cudaError_t cudaRuntimeGetVersion(int* runtimeVersion);
+cudaError_t cudaDriverGetVersion(int* driverVersion);
+cudaError_t cudaGetDeviceCount(int* count);
+cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device);
+
+cudaError_t cudaMalloc(void** devPtr, std::size_t size);
+cudaError_t cudaHostAlloc(void** pHost, std::size_t size, unsigned int flags);
+cudaError_t cudaFree(void* devPtr);
+cudaError_t cudaFreeHost(void* ptr);
+cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t count, cudaMemcpyKind kind);
+cudaError_t cudaMemset(void* devPtr, int value, std::size_t count);
+cudaError_t cudaDeviceSynchronize();
+
+cudaError_t cudaEventCreate(cudaEvent_t* event);
+cudaError_t cudaEventRecord(cudaEvent_t event, cudaStream_t stream = nullptr);
+cudaError_t cudaEventSynchronize(cudaEvent_t event);
+cudaError_t cudaEventElapsedTime(float* ms, cudaEvent_t start, cudaEvent_t end);
+cudaError_t cudaEventDestroy(cudaEvent_t event);
+
+cudaError_t cudaGetLastError();
+cudaError_t cudaPeekAtLastError();
+const char* cudaGetErrorString(cudaError_t error);
+
+// Typed conveniences of the runtime's C++ interface.
+template <typename T>
+cudaError_t cudaMalloc(T** devPtr, std::size_t size)
+{
+    return cudaMalloc(reinterpret_cast<void**>(devPtr), size);
+}
+
+template <typename T>
+cudaError_t cudaHostAlloc(T** pHost, std::size_t size, unsigned int flags)
+{
+    return cudaHostAlloc(reinterpret_cast<void**>(pHost), size, flags);
+}
+
+#include "SoftLaunch.h"

@@ -1,0 +1,151 @@
+#include "Reference.h"
+
+#include <cmath>
+
+namespace Reference {
+
+Point Pixel_Point(const Window& View, int W, int H, int x, int y)
+{
+    const float Real = W > 1 ? View.X_Min + ((View.X_Max - View.X_Min) * float(x)) / float(W - 1) : View.X_Min;
+    const float Imag = H > 1 ? View.Y_Min + ((View.Y_Max - View.Y_Min) * float(y)) / float(H - 1) : View.Y_Min;
+    return {Real, Imag};
+}
+
+int Julia_Count(Point Z, Point C, float Threshold, int N)
+{
+    int Count = 0;
+    for (int Step = 0; Step < N; ++Step) {
+        const float A = C.Real + (Z.Real * Z.Real - Z.Imag * Z.Imag);
+        const float B = C.Imag + 2.0f * Z.Real * Z.Imag;
+        if (!(std::sqrt(A * A + B * B) < Threshold))
+            break; // the orbit is frozen from here on
+        Z = {A, B};
+        ++Count;
+    }
+    return Count;
+}
+
+int Mandelbrot_Count(Point C, float Threshold, int N)
+{
+    Point Z{0.0f, 0.0f};
+    int Count = 0;
+    for (int Step = 0; Step < N; ++Step) {
+        const float A = C.Real + (Z.Real * Z.Real - Z.Imag * Z.Imag);
+        const float B = 2.0f * Z.Real * Z.Imag + C.Imag;
+        if (!(A * A + B * B < Threshold))
+            break;
+        Z = {A, B};
+        ++Count;
+    }
+    return Count;
+}
+
+std::vector<int> Julia_Counts(const Window& View, int W, int H, Point C, float Threshold, int N)
+{
+    std::vector<int> Counts(std::size_t(W) * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            Counts[std::size_t(y) * W + x] = Julia_Count(Pixel_Point(View, W, H, x, y), C, Threshold, N);
+    return Counts;
+}
+
+std::vector<int> Mandelbrot_Counts(const Window& View, int W, int H, float Threshold, int N)
+{
+    std::vector<int> Counts(std::size_t(W) * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            Counts[std::size_t(y) * W + x] = Mandelbrot_Count(Pixel_Point(View, W, H, x, y), Threshold, N);
+    return Counts;
+}
+
+namespace {
+
+struct Rgb {
+    double R, G, B;
+};
+
+Rgb Hot(int e)
+{
+    Rgb c{1.0, 1.0, 1.0};
+    if (e <= 95)
+        c = {(e + 1) / 96.0, 0.0, 0.0};
+    else if (e <= 191)
+        c = {1.0, (e - 95) / 96.0, 0.0};
+    else
+        c.B = (e - 191) / 64.0;
+    return c;
+}
+
+double Piecewise(int e, std::initializer_list<std::array<double, 3>> Pieces)
+{
+    // Each piece: last entry it covers, then the value as a + b * e.
+    for (const auto& Piece : Pieces)
+        if (e <= Piece[0])
+            return (Piece[1] + Piece[2] * e) / 64.0;
+    return 0.0;
+}
+
+Rgb Jet(int e)
+{
+    return {Piecewise(e, {{95, 0, 0}, {159, -95, 1}, {222, 64, 0}, {255, 287, -1}}),
+            Piecewise(e, {{31, 0, 0}, {95, -31, 1}, {158, 64, 0}, {222, 223, -1}, {255, 0, 0}}),
+            Piecewise(e, {{31, 33, 1}, {94, 64, 0}, {158, 159, -1}, {255, 0, 0}})};
+}
+
+Rgb Hsv(int e)
+{
+    const double s = 6.0 * (e / 256.0);
+    const double k = std::floor(s);
+    const double f = s - k;
+    const Rgb Sectors[6] = {{1, f, 0}, {1 - f, 1, 0}, {0, 1, f}, {0, 1 - f, 1}, {f, 0, 1}, {1, 0, 1 - f}};
+    return Sectors[int(k)];
+}
+
+Rgb Bone(int e)
+{
+    const double g = e / 255.0;
+    const Rgb h = Hot(e);
+    return {((7 * g) + h.B) / 8, ((7 * g) + h.G) / 8, ((7 * g) + h.R) / 8};
+}
+
+std::uint8_t Byte(double v)
+{
+    return std::uint8_t(std::floor(255.0 * v + 0.5));
+}
+
+} // namespace
+
+Table Formula_Table(int Colormap)
+{
+    Table Colours{};
+    for (int e = 0; e < 256; ++e) {
+        const Rgb c = Colormap == 1 ? Hot(e) : Colormap == 2 ? Jet(e) : Colormap == 3 ? Hsv(e) : Bone(e);
+        Colours[3 * e] = Byte(c.R);
+        Colours[3 * e + 1] = Byte(c.G);
+        Colours[3 * e + 2] = Byte(c.B);
+    }
+    return Colours;
+}
+
+std::vector<std::uint8_t> Colour(const std::vector<int>& Counts, const Table& Colours)
+{
+    std::vector<std::uint8_t> Image(Counts.size() * 4);
+    for (std::size_t i = 0; i < Counts.size(); ++i) {
+        const int e = Counts[i] > 255 ? 255 : Counts[i];
+        Image[4 * i] = Colours[3 * e];
+        Image[4 * i + 1] = Colours[3 * e + 1];
+        Image[4 * i + 2] = Colours[3 * e + 2];
+        Image[4 * i + 3] = 255;
+    }
+    return Image;
+}
+
+std::uint64_t Fnv1a(const std::uint8_t* Bytes, std::size_t Count)
+{
+    std::uint64_t Hash = 0xcbf29ce484222325ull;
+    for (std::size_t i = 0; i < Count; ++i)
+        Hash = (Hash ^ Bytes[i]) * 0x100000001b3ull;
+    return Hash;
+}
+
+} // namespace Reference

@@ -1,0 +1,43 @@
+// An independent scalar model of the engine's pictures, written from the documented formulas.
+//
+// Strict single precision (this file is built without contraction), one pixel at a time, no code
+// shared with the library: tests compare the engine against it, never against the engine itself.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace Reference {
+
+struct Window {
+    float X_Min, X_Max, Y_Min, Y_Max;
+};
+
+struct Point {
+    float Real, Imag;
+};
+
+// The point of pixel (x, y): column 0 at X_Min, row 0 at Y_Min.
+Point Pixel_Point(const Window& View, int W, int H, int x, int y);
+
+// Accepted steps of one orbit after N steps in all.
+int Julia_Count(Point Z, Point C, float Threshold, int N);
+int Mandelbrot_Count(Point C, float Threshold, int N);
+
+// Counts of every pixel, row-major.
+std::vector<int> Julia_Counts(const Window& View, int W, int H, Point C, float Threshold, int N);
+std::vector<int> Mandelbrot_Counts(const Window& View, int W, int H, float Threshold, int N);
+
+using Table = std::array<std::uint8_t, 768>;
+
+// The tables defined by formulas (HOT, JET, HSV, BONE), computed in double precision.
+Table Formula_Table(int Colormap);
+
+// RGBA image of the counts through a table.
+std::vector<std::uint8_t> Colour(const std::vector<int>& Counts, const Table& Colours);
+
+// FNV-1a over bytes; the listed tables are checked against the hashes of their published values.
+std::uint64_t Fnv1a(const std::uint8_t* Bytes, std::size_t Count);
+
+} // namespace Reference
