@@ -1,0 +1,83 @@
+// The main window and the controller of the whole program.
+//
+// It owns the engine, the view and its scene, keeps every parameter of the picture, and answers
+// each control, each pan step and each zoom step with a complete new render.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointF>
+
+#include <Pellarion.h>
+
+#include <optional>
+
+class GPU_Graphics;
+class QDoubleValidator;
+class QGraphicsPixmapItem;
+class QGraphicsScene;
+class QLineEdit;
+class QPixmap;
+class QSlider;
+class Ui_MainWindow;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+protected:
+    bool event(QEvent* e) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void Slide_Change();
+    void Combo_Cmap();
+    void Combo_Set();
+    void Coordinates();
+    void Julia_Slide_R();
+    void Julia_Slide_I();
+    void Julia_Manual_R();
+    void Julia_Manual_I();
+    void Translate(QPointF Delta);
+    void Scale(float Scale);
+
+private:
+    enum class Box { Information, Warning, Critical };
+
+    void Render_Fractal();
+    void Set_Defaults();
+    void Take_View_Size();
+    void Report_Device();
+    void Julia_Manual(float& Julia_Value, QLineEdit* Edit, QSlider* Slider);
+    bool Set_Window(double New_X_Min, double New_X_Max, double New_Y_Min, double New_Y_Max);
+    std::optional<float> Read_Number(const QLineEdit* Edit) const;
+    void Message(Box Kind, const QString& Text);
+
+    Ui_MainWindow* Ui;
+    Pellarion* Engine;
+    QGraphicsScene* Scene;
+    QPixmap* Pixmap;
+    QGraphicsPixmapItem* Pixmap_Item;
+    GPU_Graphics* View;
+    QDoubleValidator* Validator;
+    int Fractal_Set;
+    Colormap_t Colormap;
+    int Image_Width;
+    int Image_Height;
+    float Julia_I;
+    float Julia_R;
+    float Threshold;
+    int Iterations;
+    float X_Min;
+    float X_Max;
+    float Y_Min;
+    float Y_Max;
+    // Set by the first show event: a later one (a restored window) keeps what the user set.
+    bool Shown_Before;
+};
