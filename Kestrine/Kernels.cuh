@@ -25,6 +25,22 @@ __global__ void MandelBrotKernel(float2* Grid, float* Z_Real, float* Z_Imag, int
 // Colour pass: iteration counts to RGBA through a 256-entry table.
 __global__ void ApplyColorMap(int* Iterations, unsigned char* Colormap, unsigned char* Image, int W, int H);
 
+// Array kernels for two-dimensional images of real and complex values (column x, row y, element
+// y * W + x unless a kernel says otherwise).
+__global__ void IntToFloat(int* In, float* Out, int W, int H);
+__global__ void IntToComplex(int* In, float2* Out, int W, int H);
+__global__ void ComplexToReal(float2* In, float* Out, int W, int H);
+__global__ void ComplexMultiply(float2* A, float2* B, int W, int H);
+__global__ void DeployKernel(float* In, float2* Out, int Pad_X, int Pad_Y, int W, int H);
+__global__ void CropImage(float2* In, float2* Out, int Crop_W, int Crop_H, int Offset_X, int Offset_Y);
+__global__ void CropImage(float* In, float* Out, int Crop_W, int Crop_H, int Offset_X, int Offset_Y);
+__global__ void Col2Row(float* In, float* Out, int W, int H);
+__global__ void Row2Col(float* In, float* Out, int W, int H);
+__global__ void ComplexToCustom(float2* In, float* Out, ComplexOutput Mode, int W, int H);
+__global__ void ComplexToCustom(float* In_Real, float* In_Imag, float* Out, ComplexOutput Mode, int W, int H);
+__global__ void ShiftRows2D(float2* In, float2* Out, int W, int H, int Shift_X, int Shift_Y, int Direction);
+__global__ void ShiftCols2D(float2* In, float2* Out, int W, int H, int Shift_X, int Shift_Y, int Direction);
+
 // Launches Kernel on the default stream. A configuration that the runtime refuses runs nothing and
 // leaves its error for cudaGetLastError, on both devices.
 #if defined(__CUDACC__)

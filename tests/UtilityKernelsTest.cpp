@@ -1,0 +1,288 @@
+// The array kernels, launched the way the engine launches kernels, through the CUDA runtime API: on
+// the software device here, on the GPU where the GPU check builds this file with nvcc.
+#include <Kernels.cuh>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// A device buffer filled from and read back into host vectors.
+template <typename T>
+class Device_Buffer {
+public:
+    explicit Device_Buffer(const std::vector<T>& Host) : Count(Host.size())
+    {
+        EXPECT_EQ(cudaMalloc(&Pointer, Count * sizeof(T)), cudaSuccess);
+        EXPECT_EQ(cudaMemcpy(Pointer, Host.data(), Count * sizeof(T), cudaMemcpyHostToDevice), cudaSuccess);
+    }
+    ~Device_Buffer() { cudaFree(Pointer); }
+    Device_Buffer(const Device_Buffer&) = delete;
+    Device_Buffer& operator=(const Device_Buffer&) = delete;
+
+    T* Get() const { return Pointer; }
+    std::vector<T> Read() const
+    {
+        std::vector<T> Host(Count);
+        EXPECT_EQ(cudaMemcpy(Host.data(), Pointer, Count * sizeof(T), cudaMemcpyDeviceToHost), cudaSuccess);
+        return Host;
+    }
+
+private:
+    std::size_t Count;
+    T* Pointer = nullptr;
+};
+
+// Blocks that do not divide the image, and one spare row and column of them: threads outside the
+// image must write nothing.
+const dim3 Block(4, 3, 1);
+dim3 Grid_Over(int W, int H)
+{
+    return dim3(W / 4 + 2, H / 3 + 2, 1);
+}
+
+// Every test starts here: without a device there is nothing to launch on.
+class Array_Kernels : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        int Devices = 0;
+        if (cudaGetDeviceCount(&Devices) != cudaSuccess || Devices < 1) {
+            cudaGetLastError();
+            GTEST_SKIP() << "no device";
+        }
+    }
+};
+
+void Finish()
+{
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);
+}
+
+constexpr float Sentinel = -12345.0f;
+const float2 Complex_Sentinel = make_float2(Sentinel, Sentinel);
+
+bool Same(float2 a, float2 b)
+{
+    return a.x == b.x && a.y == b.y;
+}
+
+std::vector<float2> Row_Of(std::initializer_list<int> Values)
+{
+    std::vector<float2> Row;
+    for (int v : Values)
+        Row.push_back(make_float2(float(v), float(-v)));
+    return Row;
+}
+
+std::vector<int> Reals(const std::vector<float2>& Row)
+{
+    std::vector<int> Values;
+    for (const float2& v : Row)
+        Values.push_back(int(v.x));
+    return Values;
+}
+
+TEST_F(Array_Kernels, ConversionsAndTheComplexProduct)
+{
+    const int W = 5, H = 3;
+    std::vector<int> Counts = {0, 1, -7, 16777217, 2147483647, 42, -1, 3, 5, 8, 13, 21, 34, 55, 89};
+    Device_Buffer<int> Ints(Counts);
+    Device_Buffer<float> Floats(std::vector<float>(W * H + 4, Sentinel));
+    Device_Buffer<float2> Complex(std::vector<float2>(W * H + 4, Complex_Sentinel));
+    LAUNCH_KERNEL(IntToFloat, Grid_Over(W, H), Block, Ints.Get(), Floats.Get(), W, H);
+    LAUNCH_KERNEL(IntToComplex, Grid_Over(W, H), Block, Ints.Get(), Complex.Get(), W, H);
+    Finish();
+    const auto As_Float = Floats.Read();
+    const auto As_Complex = Complex.Read();
+    for (int i = 0; i < W * H; ++i) {
+        EXPECT_EQ(As_Float[i], static_cast<float>(Counts[i])) << i; // round to nearest: 16777217 gives 16777216
+        EXPECT_TRUE(Same(As_Complex[i], make_float2(static_cast<float>(Counts[i]), 0.0f))) << i;
+    }
+    for (int i = W * H; i < W * H + 4; ++i) {
+        EXPECT_EQ(As_Float[i], Sentinel);
+        EXPECT_TRUE(Same(As_Complex[i], Complex_Sentinel));
+    }
+
+    std::vector<float2> A = {{0, 1}, {1.5f, -2}, {3, 0.25f}, {-1, -1}}, B = {{0, 1}, {0.5f, 4}, {-2, 8}, {-1, 1}};
+    Device_Buffer<float2> Device_A(A), Device_B(B);
+    Device_Buffer<float> Reals_Out(std::vector<float>(4, Sentinel));
+    LAUNCH_KERNEL(ComplexMultiply, Grid_Over(2, 2), Block, Device_A.Get(), Device_B.Get(), 2, 2);
+    LAUNCH_KERNEL(ComplexToReal, Grid_Over(2, 2), Block, Device_B.Get(), Reals_Out.Get(), 2, 2);
+    Finish();
+    const auto Product = Device_B.Read();
+    EXPECT_TRUE(Same(Product[0], make_float2(-1, 0)));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(Product[i].x, A[i].x * B[i].x - A[i].y * B[i].y);
+        EXPECT_FLOAT_EQ(Product[i].y, A[i].x * B[i].y + A[i].y * B[i].x);
+        EXPECT_EQ(Reals_Out.Read()[i], Product[i].x);
+        EXPECT_TRUE(Same(Device_A.Read()[i], A[i])) << "the first operand is only read";
+    }
+}
+
+TEST_F(Array_Kernels, ComplexToCustomInEveryMode)
+{
+    const std::vector<float2> Values = {{-1, 1}, {0, 1}, {0, 0}, {3, -4}, {-2, -0.5f}, {1e-3f, 7}};
+    const int W = 3, H = 2;
+    std::vector<float> Real_Parts, Imag_Parts;
+    for (const float2& v : Values) {
+        Real_Parts.push_back(v.x);
+        Imag_Parts.push_back(v.y);
+    }
+    Device_Buffer<float2> In(Values);
+    Device_Buffer<float> In_Real(Real_Parts), In_Imag(Imag_Parts);
+    for (const int Mode : {0, 1, 2, 3, 4, -1}) {
+        Device_Buffer<float> Out(std::vector<float>(W * H, Sentinel)), Split_Out(std::vector<float>(W * H, Sentinel));
+        LAUNCH_KERNEL(ComplexToCustom, Grid_Over(W, H), Block, In.Get(), Out.Get(), ComplexOutput(Mode), W, H);
+        LAUNCH_KERNEL(ComplexToCustom, Grid_Over(W, H), Block, In_Real.Get(), In_Imag.Get(), Split_Out.Get(),
+                      ComplexOutput(Mode), W, H);
+        Finish();
+        const auto Got = Out.Read(), Got_Split = Split_Out.Read();
+        for (int i = 0; i < W * H; ++i) {
+            const double x = Values[i].x, y = Values[i].y;
+            const double Expected = Mode == 0 ? x : Mode == 1 ? y : Mode == 2 ? std::hypot(x, y)
+                                  : Mode == 3 ? std::atan(y / x) : Sentinel;
+            if (std::isnan(Expected)) {
+                EXPECT_TRUE(std::isnan(Got[i]) && std::isnan(Got_Split[i])) << "mode " << Mode << " element " << i;
+                continue;
+            }
+            EXPECT_NEAR(Got[i], Expected, 2e-6 * std::fabs(Expected) + 1e-7) << "mode " << Mode << " element " << i;
+            EXPECT_EQ(Got_Split[i], Got[i]) << "mode " << Mode << " element " << i;
+        }
+    }
+}
+
+TEST_F(Array_Kernels, PhaseIsTheOneArgumentArctangent)
+{
+    Device_Buffer<float2> In(std::vector<float2>{{-1, 1}, {0, 1}, {0, 0}, {-1, -1}});
+    Device_Buffer<float> Out(std::vector<float>(4, Sentinel));
+    LAUNCH_KERNEL(ComplexToCustom, Grid_Over(4, 1), Block, In.Get(), Out.Get(), PHASE, 4, 1);
+    Finish();
+    const auto Phase = Out.Read();
+    const double Pi = 3.14159265358979323846;
+    EXPECT_NEAR(Phase[0], -Pi / 4, 1e-6) << "not 3 pi / 4";
+    EXPECT_NEAR(Phase[1], Pi / 2, 1e-6);
+    EXPECT_TRUE(std::isnan(Phase[2]));
+    EXPECT_NEAR(Phase[3], Pi / 4, 1e-6);
+}
+
+TEST_F(Array_Kernels, TransposesOfANonSquareImage)
+{
+    const int W = 5, H = 3;
+    std::vector<float> Row_Major(W * H);
+    for (int i = 0; i < W * H; ++i)
+        Row_Major[i] = float(i);
+    Device_Buffer<float> In(Row_Major);
+    Device_Buffer<float> Column_Major(std::vector<float>(W * H + 2, Sentinel));
+    Device_Buffer<float> Back(std::vector<float>(W * H + 2, Sentinel));
+    LAUNCH_KERNEL(Row2Col, Grid_Over(W, H), Block, In.Get(), Column_Major.Get(), W, H);
+    LAUNCH_KERNEL(Col2Row, Grid_Over(W, H), Block, Column_Major.Get(), Back.Get(), W, H);
+    Finish();
+    const auto Columns = Column_Major.Read();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            EXPECT_EQ(Columns[x * H + y], Row_Major[y * W + x]);
+    auto Round_Trip = Back.Read();
+    EXPECT_EQ(Round_Trip[W * H], Sentinel);
+    Round_Trip.resize(W * H);
+    EXPECT_EQ(Round_Trip, Row_Major);
+}
+
+TEST_F(Array_Kernels, DeployPlacesInTheCentreAndCropCutsItOut)
+{
+    const int W = 4, H = 2, Pad_X = 0, Pad_Y = 1;
+    const int Out_W = 2 * W + Pad_X, Out_H = 2 * H + Pad_Y;
+    std::vector<float> Image = {1, 2, 3, 4, 5, 6, 7, 8};
+    Device_Buffer<float> In(Image);
+    Device_Buffer<float2> Deployed(std::vector<float2>(Out_W * Out_H, Complex_Sentinel));
+    LAUNCH_KERNEL(DeployKernel, Grid_Over(W, H), Block, In.Get(), Deployed.Get(), Pad_X, Pad_Y, W, H);
+    Finish();
+    const auto Wide = Deployed.Read();
+    // Offsets floor((4 + 0) / 2) = 2 and floor((2 + 1) / 2) = 1: rows 1 and 2, elements 2 to 5.
+    for (int y = 0; y < Out_H; ++y)
+        for (int x = 0; x < Out_W; ++x) {
+            const bool Placed = y >= 1 && y < 3 && x >= 2 && x < 6;
+            const float2 Expected = Placed ? make_float2(Image[(y - 1) * W + x - 2], 0.0f) : Complex_Sentinel;
+            EXPECT_TRUE(Same(Wide[y * Out_W + x], Expected)) << x << ", " << y;
+        }
+
+    Device_Buffer<float2> Cropped(std::vector<float2>(W * H + 1, Complex_Sentinel));
+    LAUNCH_KERNEL(CropImage, Grid_Over(Out_W, Out_H), Block, Deployed.Get(), Cropped.Get(), W, H, 2, 1);
+    std::vector<float> Real_Wide;
+    for (const float2& v : Wide)
+        Real_Wide.push_back(v.x);
+    Device_Buffer<float> Real_In(Real_Wide), Real_Cropped(std::vector<float>(W * H + 1, Sentinel));
+    LAUNCH_KERNEL(CropImage, Grid_Over(Out_W, Out_H), Block, Real_In.Get(), Real_Cropped.Get(), W, H, 2, 1);
+    Finish();
+    const auto Cut = Cropped.Read();
+    const auto Real_Cut = Real_Cropped.Read();
+    for (int i = 0; i < W * H; ++i) {
+        EXPECT_TRUE(Same(Cut[i], make_float2(Image[i], 0.0f))) << i;
+        EXPECT_EQ(Real_Cut[i], Image[i]) << i;
+    }
+    EXPECT_TRUE(Same(Cut[W * H], Complex_Sentinel));
+    EXPECT_EQ(Real_Cut[W * H], Sentinel);
+}
+
+std::vector<float2> Shift_Rows(const std::vector<float2>& Rows, int W, int H, int Shift, int Direction)
+{
+    Device_Buffer<float2> In(Rows), Out(std::vector<float2>(W * H + 1, Complex_Sentinel));
+    LAUNCH_KERNEL(ShiftRows2D, Grid_Over(W, H), Block, In.Get(), Out.Get(), W, H, Shift, 99, Direction);
+    Finish();
+    auto Shifted = Out.Read();
+    EXPECT_TRUE(Same(Shifted.back(), Complex_Sentinel));
+    Shifted.pop_back();
+    return Shifted;
+}
+
+std::vector<float2> Shift_Columns(const std::vector<float2>& Image, int W, int H, int Shift, int Direction)
+{
+    Device_Buffer<float2> In(Image), Out(std::vector<float2>(W * H + 1, Complex_Sentinel));
+    LAUNCH_KERNEL(ShiftCols2D, Grid_Over(W, H), Block, In.Get(), Out.Get(), W, H, 99, Shift, Direction);
+    Finish();
+    auto Shifted = Out.Read();
+    EXPECT_TRUE(Same(Shifted.back(), Complex_Sentinel));
+    Shifted.pop_back();
+    return Shifted;
+}
+
+TEST_F(Array_Kernels, RowShiftsCentreAndUncentreEvenAndOddRows)
+{
+    const auto Odd = Row_Of({0, 1, 2, 3, 4});
+    EXPECT_EQ(Reals(Shift_Rows(Odd, 5, 1, 3, 1)), (std::vector<int>{3, 4, 0, 1, 2}));
+    EXPECT_EQ(Reals(Shift_Rows(Odd, 5, 1, 2, 0)), (std::vector<int>{2, 3, 4, 0, 1}));
+    const auto Even = Row_Of({0, 1, 2, 3});
+    EXPECT_EQ(Reals(Shift_Rows(Even, 4, 1, 2, 1)), (std::vector<int>{2, 3, 0, 1}));
+    EXPECT_EQ(Reals(Shift_Rows(Even, 4, 1, 2, 0)), (std::vector<int>{2, 3, 0, 1}));
+
+    // Two rows at once, each rotated on its own; the inverse shift restores them.
+    const auto Two_Rows = Row_Of({0, 1, 2, 3, 4, 10, 11, 12, 13, 14});
+    const auto Centred = Shift_Rows(Two_Rows, 5, 2, 3, 1);
+    EXPECT_EQ(Reals(Centred), (std::vector<int>{3, 4, 0, 1, 2, 13, 14, 10, 11, 12}));
+    const auto Restored = Shift_Rows(Centred, 5, 2, 2, 0);
+    for (std::size_t i = 0; i < Two_Rows.size(); ++i)
+        EXPECT_TRUE(Same(Restored[i], Two_Rows[i])) << i;
+    // An undefined shift writes nothing outside its rows.
+    Shift_Rows(Odd, 5, 1, 0, 1);
+}
+
+TEST_F(Array_Kernels, ColumnShiftsCentreAndUncentreEvenAndOddColumns)
+{
+    // Two columns of five; the column shift moves whole rows.
+    const auto Image = Row_Of({0, 10, 1, 11, 2, 12, 3, 13, 4, 14});
+    const auto Centred = Shift_Columns(Image, 2, 5, 3, 1);
+    EXPECT_EQ(Reals(Centred), (std::vector<int>{3, 13, 4, 14, 0, 10, 1, 11, 2, 12}));
+    EXPECT_EQ(Reals(Shift_Columns(Image, 2, 5, 2, 0)), (std::vector<int>{2, 12, 3, 13, 4, 14, 0, 10, 1, 11}));
+    const auto Restored = Shift_Columns(Centred, 2, 5, 2, 0);
+    for (std::size_t i = 0; i < Image.size(); ++i)
+        EXPECT_TRUE(Same(Restored[i], Image[i])) << i;
+    const auto Even = Row_Of({0, 1, 2, 3});
+    EXPECT_EQ(Reals(Shift_Columns(Even, 1, 4, 2, 1)), (std::vector<int>{2, 3, 0, 1}));
+    EXPECT_EQ(Reals(Shift_Columns(Even, 1, 4, 2, 0)), (std::vector<int>{2, 3, 0, 1}));
+}
+
+} // namespace
