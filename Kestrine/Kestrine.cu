@@ -23,14 +23,15 @@ KESTRINE_API std::int32_t NvOptimusEnablementCuda = 1;
 
 __global__ void JuliaMandelInitialize(float2* Grid, float X_First, float X_Last, float Y_First, float Y_Last, int W, int H)
 {
-    const int x = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
-    const int y = static_cast<int>(blockIdx.y * blockDim.y + threadIdx.y);
-    if (x >= W || y >= H)
+    const PixelLanes Pixels(W, H);
+    if (Pixels.Empty())
         return;
     // A single column or row lies at the window's first value: W - 1 or H - 1 would be a division by zero.
-    const float Real = W > 1 ? X_First + ((X_Last - X_First) * static_cast<float>(x)) / static_cast<float>(W - 1) : X_First;
-    const float Imag = H > 1 ? Y_First + ((Y_Last - Y_First) * static_cast<float>(y)) / static_cast<float>(H - 1) : Y_First;
-    Grid[y * W + x] = make_float2(Real, Imag);
+    const LaneFloat Real = W > 1 ? X_First + ((X_Last - X_First) * Pixels.Column()) / static_cast<float>(W - 1)
+                                 : LaneFloat(X_First);
+    const LaneFloat Imag = H > 1 ? Y_First + ((Y_Last - Y_First) * Pixels.Row()) / static_cast<float>(H - 1)
+                                 : LaneFloat(Y_First);
+    Pixels.Store(Grid, Real, Imag);
 }
 
 // z <- z^2 + c with one c for the whole image, z starting at the pixel's point. A step is kept only
@@ -89,7 +90,10 @@ __global__ void MandelBrotKernel(float2* Grid, float* Z_Real, float* Z_Imag, int
 // Colour pass
 // ---------------------------------------------------------------------------------------------
 
-__global__ void ApplyColorMap(int* Iterations, unsigned char* Colormap, unsigned char* Image, int W, int H)
+// The three buffers never overlap: said with __restrict__, the GPU may read through its read-only
+// cache and a CPU need not reload anything after each byte it writes.
+__global__ void ApplyColorMap(int* __restrict__ Iterations, unsigned char* __restrict__ Colormap,
+                              unsigned char* __restrict__ Image, int W, int H)
 {
     const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
     const unsigned y = blockIdx.y * blockDim.y + threadIdx.y;

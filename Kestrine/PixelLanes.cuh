@@ -33,6 +33,10 @@ public:
 
     __device__ __forceinline__ bool Empty() const { return !Inside; }
 
+    // The image column and row of this thread's pixel.
+    __device__ __forceinline__ float Column() const { return static_cast<float>(x); }
+    __device__ __forceinline__ float Row() const { return static_cast<float>(y); }
+
     __device__ __forceinline__ void Load(const float2* Buffer, float& Real, float& Imag) const
     {
         const float2 Value = Buffer[Index];
@@ -65,6 +69,7 @@ private:
 };
 
 #else
-#define UNROLL_BY_4 _Pragma("GCC unroll 4")
+// Each step already works on four independent vectors; unrolling further only spills registers.
+#define UNROLL_BY_4
 #include "SoftLanes.h"
 #endif

@@ -53,6 +53,7 @@ message(STATUS "Kestrine device: ${KESTRINE_BUILD_DEVICE} (${_kestrine_why})")
 
 if(KESTRINE_CUDA_COMPILER_FOUND)
   enable_language(CUDA)
+  find_package(CUDAToolkit REQUIRED)
   set(_kestrine_wanted 50 52 53 60 61 62 70 72 75 80 86 87 89 90)
   execute_process(COMMAND ${CMAKE_CUDA_COMPILER} --list-gpu-code OUTPUT_VARIABLE _kestrine_codes ERROR_QUIET)
   set(KESTRINE_CUDA_ARCHITECTURES "")

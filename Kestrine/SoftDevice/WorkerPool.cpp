@@ -33,8 +33,9 @@ private:
     unsigned Saved = 0;
 };
 
-// Enough threads a take to make the shared counter's cost vanish, few enough to balance uneven blocks.
-constexpr std::uint64_t Threads_Per_Take = 4096;
+// Enough threads a take to make the shared counter's cost vanish and the rows long, few enough to
+// balance uneven blocks between the cores.
+constexpr std::uint64_t Threads_Per_Take = 16384;
 
 } // namespace
 
@@ -76,9 +77,11 @@ void Worker_Pool::Run(const Launch_Job& Launch, dim3 Launch_Grid, dim3 Launch_Bl
         Job = &Launch;
         Grid = Launch_Grid;
         Block = Launch_Block;
-        Block_Total = std::uint64_t(Launch_Grid.x) * Launch_Grid.y * Launch_Grid.z;
-        Blocks_Per_Take = std::max<std::uint64_t>(1, Threads_Per_Take / Threads_Per_Block);
-        Next_Block.store(0, std::memory_order_relaxed);
+        Blocks_Per_Take = static_cast<unsigned>(
+            std::clamp<std::uint64_t>(Threads_Per_Take / Threads_Per_Block, 1, Launch_Grid.x));
+        Takes_Per_Row = (Launch_Grid.x + Blocks_Per_Take - 1) / Blocks_Per_Take;
+        Take_Total = std::uint64_t(Takes_Per_Row) * Launch_Grid.y * Launch_Grid.z;
+        Next_Take.store(0, std::memory_order_relaxed);
         Workers_Busy = static_cast<unsigned>(Workers.size());
         ++Generation;
     }
@@ -97,10 +100,13 @@ void Worker_Pool::Run(const Launch_Job& Launch, dim3 Launch_Grid, dim3 Launch_Bl
 void Worker_Pool::Take_Blocks()
 {
     for (;;) {
-        const std::uint64_t First = Next_Block.fetch_add(Blocks_Per_Take, std::memory_order_relaxed);
-        if (First >= Block_Total)
+        const std::uint64_t Take = Next_Take.fetch_add(1, std::memory_order_relaxed);
+        if (Take >= Take_Total)
             return;
-        Job->Run_Blocks(Job->Kernel_Call, Grid, Block, First, std::min(Blocks_Per_Take, Block_Total - First));
+        const std::uint64_t Row = Take / Takes_Per_Row;
+        const unsigned First_X = static_cast<unsigned>(Take % Takes_Per_Row) * Blocks_Per_Take;
+        const uint3 First{First_X, static_cast<unsigned>(Row % Grid.y), static_cast<unsigned>(Row / Grid.y)};
+        Job->Run_Blocks(Job->Kernel_Call, Grid, Block, First, std::min(Blocks_Per_Take, Grid.x - First_X));
     }
 }
 

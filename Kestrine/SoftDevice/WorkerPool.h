@@ -46,9 +46,11 @@ private:
     const Launch_Job* Job = nullptr;
     dim3 Grid;
     dim3 Block;
-    std::uint64_t Block_Total = 0;
-    std::uint64_t Blocks_Per_Take = 1;
-    std::atomic<std::uint64_t> Next_Block{0};
+    // The grid is taken in runs of up to Blocks_Per_Take blocks along x, never across rows of blocks.
+    unsigned Blocks_Per_Take = 1;
+    unsigned Takes_Per_Row = 1;
+    std::uint64_t Take_Total = 0;
+    std::atomic<std::uint64_t> Next_Take{0};
 };
 
 } // namespace Soft_Device

@@ -1,5 +1,7 @@
-// The array kernels, launched the way the engine launches kernels, through the CUDA runtime API: on
-// the software device here, on the GPU where the GPU check builds this file with nvcc.
+// Kernels launched directly, the way the engine launches them, through the CUDA runtime API: on the
+// software device here, on the GPU where the GPU check builds this file with nvcc. The array kernels
+// have no other way in; the escape-time kernels are launched here with block shapes the engine
+// never uses.
 #include <Kernels.cuh>
 
 #include <gtest/gtest.h>
@@ -45,7 +47,7 @@ dim3 Grid_Over(int W, int H)
 }
 
 // Every test starts here: without a device there is nothing to launch on.
-class Array_Kernels : public ::testing::Test {
+class Direct_Launch : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -87,7 +89,7 @@ std::vector<int> Reals(const std::vector<float2>& Row)
     return Values;
 }
 
-TEST_F(Array_Kernels, ConversionsAndTheComplexProduct)
+TEST_F(Direct_Launch, ConversionsAndTheComplexProduct)
 {
     const int W = 5, H = 3;
     std::vector<int> Counts = {0, 1, -7, 16777217, 2147483647, 42, -1, 3, 5, 8, 13, 21, 34, 55, 89};
@@ -124,7 +126,7 @@ TEST_F(Array_Kernels, ConversionsAndTheComplexProduct)
     }
 }
 
-TEST_F(Array_Kernels, ComplexToCustomInEveryMode)
+TEST_F(Direct_Launch, ComplexToCustomInEveryMode)
 {
     const std::vector<float2> Values = {{-1, 1}, {0, 1}, {0, 0}, {3, -4}, {-2, -0.5f}, {1e-3f, 7}};
     const int W = 3, H = 2;
@@ -156,7 +158,7 @@ TEST_F(Array_Kernels, ComplexToCustomInEveryMode)
     }
 }
 
-TEST_F(Array_Kernels, PhaseIsTheOneArgumentArctangent)
+TEST_F(Direct_Launch, PhaseIsTheOneArgumentArctangent)
 {
     Device_Buffer<float2> In(std::vector<float2>{{-1, 1}, {0, 1}, {0, 0}, {-1, -1}});
     Device_Buffer<float> Out(std::vector<float>(4, Sentinel));
@@ -170,7 +172,7 @@ TEST_F(Array_Kernels, PhaseIsTheOneArgumentArctangent)
     EXPECT_NEAR(Phase[3], Pi / 4, 1e-6);
 }
 
-TEST_F(Array_Kernels, TransposesOfANonSquareImage)
+TEST_F(Direct_Launch, TransposesOfANonSquareImage)
 {
     const int W = 5, H = 3;
     std::vector<float> Row_Major(W * H);
@@ -192,7 +194,7 @@ TEST_F(Array_Kernels, TransposesOfANonSquareImage)
     EXPECT_EQ(Round_Trip, Row_Major);
 }
 
-TEST_F(Array_Kernels, DeployPlacesInTheCentreAndCropCutsItOut)
+TEST_F(Direct_Launch, DeployPlacesInTheCentreAndCropCutsItOut)
 {
     const int W = 4, H = 2, Pad_X = 0, Pad_Y = 1;
     const int Out_W = 2 * W + Pad_X, Out_H = 2 * H + Pad_Y;
@@ -250,7 +252,7 @@ std::vector<float2> Shift_Columns(const std::vector<float2>& Image, int W, int H
     return Shifted;
 }
 
-TEST_F(Array_Kernels, RowShiftsCentreAndUncentreEvenAndOddRows)
+TEST_F(Direct_Launch, RowShiftsCentreAndUncentreEvenAndOddRows)
 {
     const auto Odd = Row_Of({0, 1, 2, 3, 4});
     EXPECT_EQ(Reals(Shift_Rows(Odd, 5, 1, 3, 1)), (std::vector<int>{3, 4, 0, 1, 2}));
@@ -270,7 +272,7 @@ TEST_F(Array_Kernels, RowShiftsCentreAndUncentreEvenAndOddRows)
     Shift_Rows(Odd, 5, 1, 0, 1);
 }
 
-TEST_F(Array_Kernels, ColumnShiftsCentreAndUncentreEvenAndOddColumns)
+TEST_F(Direct_Launch, ColumnShiftsCentreAndUncentreEvenAndOddColumns)
 {
     // Two columns of five; the column shift moves whole rows.
     const auto Image = Row_Of({0, 10, 1, 11, 2, 12, 3, 13, 4, 14});
@@ -283,6 +285,34 @@ TEST_F(Array_Kernels, ColumnShiftsCentreAndUncentreEvenAndOddColumns)
     const auto Even = Row_Of({0, 1, 2, 3});
     EXPECT_EQ(Reals(Shift_Columns(Even, 1, 4, 2, 1)), (std::vector<int>{2, 3, 0, 1}));
     EXPECT_EQ(Reals(Shift_Columns(Even, 1, 4, 2, 0)), (std::vector<int>{2, 3, 0, 1}));
+}
+
+TEST_F(Direct_Launch, EscapeTimeKernelsGiveTheSameCountsForAnyBlockShape)
+{
+    const int W = 83, H = 37;
+    auto Counts = [&](bool Mandelbrot, dim3 Shape) {
+        Device_Buffer<float2> Grid(std::vector<float2>(W * H, Complex_Sentinel));
+        Device_Buffer<int> Iterations(std::vector<int>(W * H, 0));
+        Device_Buffer<float> Z_Real(std::vector<float>(W * H, 0.0f)), Z_Imag(std::vector<float>(W * H, 0.0f));
+        const dim3 Cover((W + Shape.x - 1) / Shape.x + 1, (H + Shape.y - 1) / Shape.y, 1);
+        LAUNCH_KERNEL(JuliaMandelInitialize, Cover, Shape, Grid.Get(), -1.6f, 1.2f, -1.1f, 1.3f, W, H);
+        for (const int Steps : {40, 25}) {
+            if (Mandelbrot)
+                LAUNCH_KERNEL(MandelBrotKernel, Cover, Shape, Grid.Get(), Z_Real.Get(), Z_Imag.Get(), Iterations.Get(),
+                              4.0f, Steps, W, H);
+            else
+                LAUNCH_KERNEL(JuliaKernel, Cover, Shape, Grid.Get(), make_float2(-0.4001f, 0.6f), Iterations.Get(), 4.0f,
+                              Steps, W, H);
+        }
+        Finish();
+        return Iterations.Read();
+    };
+    for (const bool Mandelbrot : {false, true}) {
+        const auto Engine_Shape = Counts(Mandelbrot, dim3(32, 32, 1));
+        for (const dim3 Shape : {dim3(1, 1, 1), dim3(20, 3, 1), dim3(48, 5, 1), dim3(33, 2, 1), dim3(64, 16, 1)})
+            EXPECT_EQ(Counts(Mandelbrot, Shape), Engine_Shape)
+                << "block " << Shape.x << " x " << Shape.y << ", Mandelbrot " << Mandelbrot;
+    }
 }
 
 } // namespace
