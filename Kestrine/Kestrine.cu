@@ -162,6 +162,18 @@ __device__ __forceinline__ void Circular_Shift_Indices(int Position, int Length,
     From = To + Shift;
 }
 
+// Cuts the Crop_W x Crop_H window at (Offset_X, Offset_Y) out of an image Crop_W + 2 Offset_X wide;
+// the grid runs over the input.
+template <typename Element>
+__device__ __forceinline__ void Crop_Element(Element* In, Element* Out, int Crop_W, int Crop_H, int Offset_X,
+                                             int Offset_Y)
+{
+    int x, y;
+    Thread_Position(x, y);
+    if (x >= Offset_X && x < Offset_X + Crop_W && y >= Offset_Y && y < Offset_Y + Crop_H)
+        Out[(y - Offset_Y) * Crop_W + (x - Offset_X)] = In[y * (Crop_W + 2 * Offset_X) + x];
+}
+
 __device__ __forceinline__ bool Inside(int Index, int Length)
 {
     return Index >= 0 && Index < Length;
@@ -212,21 +224,14 @@ __global__ void DeployKernel(float* In, float2* Out, int Pad_X, int Pad_Y, int W
     Out[(Offset_Y + y) * (2 * W + Pad_X) + (Offset_X + x)] = make_float2(In[y * W + x], 0.0f);
 }
 
-// Cuts the Crop_W x Crop_H window at (Offset_X, Offset_Y) out of an image Crop_W + 2 Offset_X wide.
 __global__ void CropImage(float2* In, float2* Out, int Crop_W, int Crop_H, int Offset_X, int Offset_Y)
 {
-    int x, y;
-    Thread_Position(x, y);
-    if (x >= Offset_X && x < Offset_X + Crop_W && y >= Offset_Y && y < Offset_Y + Crop_H)
-        Out[(y - Offset_Y) * Crop_W + (x - Offset_X)] = In[y * (Crop_W + 2 * Offset_X) + x];
+    Crop_Element(In, Out, Crop_W, Crop_H, Offset_X, Offset_Y);
 }
 
 __global__ void CropImage(float* In, float* Out, int Crop_W, int Crop_H, int Offset_X, int Offset_Y)
 {
-    int x, y;
-    Thread_Position(x, y);
-    if (x >= Offset_X && x < Offset_X + Crop_W && y >= Offset_Y && y < Offset_Y + Crop_H)
-        Out[(y - Offset_Y) * Crop_W + (x - Offset_X)] = In[y * (Crop_W + 2 * Offset_X) + x];
+    Crop_Element(In, Out, Crop_W, Crop_H, Offset_X, Offset_Y);
 }
 
 // Column-major W x H input to row-major output.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -15,20 +16,14 @@
 
 namespace {
 
-struct Live_Counts {
-    std::size_t Device, Device_Bytes, Host, Host_Bytes, Events;
+// Device allocations and bytes, page-locked allocations and bytes, events.
+using Live_Counts = std::array<std::size_t, 5>;
 
-    static Live_Counts Now()
-    {
-        return {Soft_Control::Live_Device_Allocations(), Soft_Control::Live_Device_Bytes(),
-                Soft_Control::Live_Host_Allocations(), Soft_Control::Live_Host_Bytes(), Soft_Control::Live_Events()};
-    }
-    bool operator==(const Live_Counts& o) const
-    {
-        return Device == o.Device && Device_Bytes == o.Device_Bytes && Host == o.Host && Host_Bytes == o.Host_Bytes &&
-               Events == o.Events;
-    }
-};
+Live_Counts Live_Now()
+{
+    return {Soft_Control::Live_Device_Allocations(), Soft_Control::Live_Device_Bytes(),
+            Soft_Control::Live_Host_Allocations(), Soft_Control::Live_Host_Bytes(), Soft_Control::Live_Events()};
+}
 
 class Soft_Device_Test : public ::testing::Test {
 protected:
@@ -36,10 +31,10 @@ protected:
     void TearDown() override
     {
         Soft_Control::Reset_Faults();
-        EXPECT_TRUE(Live_Counts::Now() == Baseline) << "something the test made is still allocated";
+        EXPECT_EQ(Live_Now(), Baseline) << "something the test made is still allocated";
     }
 
-    const Live_Counts Baseline = Live_Counts::Now();
+    const Live_Counts Baseline = Live_Now();
 };
 
 std::uint64_t Launches(const char* Kernel)
@@ -56,14 +51,14 @@ TEST_F(Soft_Device_Test, EachFailingImageAllocationLeavesTheEngineIdle)
 {
     for (int Failing = 1; Failing <= 5; ++Failing) {
         Pellarion Engine;
-        const Live_Counts With_Table = Live_Counts::Now();
+        const Live_Counts With_Table = Live_Now();
         Soft_Control::Fail_Allocation(Failing);
         testing::internal::CaptureStdout();
         Engine.Compute_Init(64, 48, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
         EXPECT_TRUE(No_Buffers(Engine)) << "allocation " << Failing;
         EXPECT_EQ(Engine.Width, 64);
         EXPECT_EQ(Engine.Height, 48);
-        EXPECT_TRUE(Live_Counts::Now() == With_Table) << "allocation " << Failing;
+        EXPECT_EQ(Live_Now(), With_Table) << "allocation " << Failing;
 
         // The same size is not tried again; renders do nothing; nothing is printed, now or later.
         const std::uint64_t Calls = Soft_Control::Runtime_Calls();
@@ -80,15 +75,18 @@ TEST_F(Soft_Device_Test, EachFailingImageAllocationLeavesTheEngineIdle)
 TEST_F(Soft_Device_Test, OversizedImagesAllocateNothing)
 {
     Pellarion Engine;
-    const Live_Counts With_Table = Live_Counts::Now();
+    const Live_Counts With_Table = Live_Now();
     for (const auto& Size : {std::array<int, 2>{-1, 100}, {100, 0}, {65536, 65536}, {32768, 32768}, {1, 2097120}}) {
         Engine.Compute_Init(Size[0], Size[1], -2.0f, 2.0f, -2.0f, 2.0f, HOT);
         EXPECT_TRUE(No_Buffers(Engine)) << Size[0] << " x " << Size[1];
-        EXPECT_TRUE(Live_Counts::Now() == With_Table) << Size[0] << " x " << Size[1];
+        EXPECT_EQ(Live_Now(), With_Table) << Size[0] << " x " << Size[1];
     }
-    // The tallest image a launch grid can still cover is accepted.
+    // The tallest image a launch grid can still cover is accepted, and renders.
     Engine.Compute_Init(1, 2097119, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
     EXPECT_TRUE(Engine.Buffers_Ready);
+    testing::internal::CaptureStdout();
+    Engine.Compute_Julia(4.0f, 2, 50, 0.0f, 0.0f);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 // The engine runs its constructor on storage the program owns, as the program does.
@@ -170,7 +168,7 @@ TEST_F(Soft_Device_Test, DestroyingTheEngineReleasesEverythingInEveryState)
             Bring_Into_State(Engine);
         }
         Soft_Control::Reset_Faults();
-        return Live_Counts::Now() == Baseline;
+        return Live_Now() == Baseline;
     };
     EXPECT_TRUE(Destroyed_Clean([](Pellarion&) {}));
     EXPECT_TRUE(Destroyed_Clean([](Pellarion& E) {
@@ -215,10 +213,10 @@ TEST_F(Soft_Device_Test, TwoLiveEnginesShareTheTimingEvents)
     First->Compute_Julia(4.0f, 80, 50, -0.4f, 0.6f);
     Second.Compute_Julia(4.0f, 80, 50, -0.4f, 0.6f);
     EXPECT_EQ(std::memcmp(First->Host_Image, Second.Host_Image, 50 * 40 * 4), 0);
-    EXPECT_EQ(Soft_Control::Live_Events(), Baseline.Events + 2);
+    EXPECT_EQ(Soft_Control::Live_Events(), Baseline[4] + 2);
 
     First.reset();
-    EXPECT_EQ(Soft_Control::Live_Events(), Baseline.Events + 2) << "the survivor still needs the events";
+    EXPECT_EQ(Soft_Control::Live_Events(), Baseline[4] + 2) << "the survivor still needs the events";
     Second.Elapsed_Time = -1.0f;
     testing::internal::CaptureStdout();
     Second.Compute_MandelBrot(4.0f, 80, 50);
@@ -288,21 +286,11 @@ TEST_F(Soft_Device_Test, TheRuntimeChecksItsArgumentsAsCudaDoes)
     EXPECT_EQ(cudaFree(nullptr), cudaSuccess);
     cudaGetLastError();
 
-    EXPECT_STREQ(cudaGetErrorString(cudaErrorMemoryAllocation), "out of memory");
-    EXPECT_STREQ(cudaGetErrorString(cudaErrorInvalidValue), "invalid argument");
-    EXPECT_STREQ(cudaGetErrorString(cudaErrorNoDevice), "no CUDA-capable device is detected");
     EXPECT_STREQ(cudaGetErrorString(cudaErrorInsufficientDriver),
                  "CUDA driver version is insufficient for CUDA runtime version");
-    EXPECT_STREQ(cudaGetErrorString(cudaErrorInvalidConfiguration), "invalid configuration argument");
-
     cudaDeviceProp Properties;
     ASSERT_EQ(cudaGetDeviceProperties(&Properties, 0), cudaSuccess);
     EXPECT_NE(std::string(Properties.name).find("Software"), std::string::npos);
-    EXPECT_EQ(Properties.major, 0);
-    int Runtime = 0, Driver = 0;
-    cudaRuntimeGetVersion(&Runtime);
-    cudaDriverGetVersion(&Driver);
-    EXPECT_EQ(Runtime, Driver);
 }
 
 TEST_F(Soft_Device_Test, RefusedLaunchConfigurationsRunNothing)
