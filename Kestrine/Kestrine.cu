@@ -2,7 +2,8 @@
 //
 // This one file is compiled by nvcc for NVIDIA GPUs and by the host compiler for the software
 // device (SoftDevice/), which stands in for the CUDA runtime. The kernels and the engine are the
-// same source on both; only the launch helper in Kernels.cuh tells them apart.
+// same source on both; only the launch helper (Kernels.cuh) and the lane types that the image
+// kernels compute with (PixelLanes.cuh) differ between the devices.
 #include "Pellarion.h"
 
 #include <cmath>

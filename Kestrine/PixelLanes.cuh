@@ -1,4 +1,4 @@
-// The pixels that one call of an iteration kernel works on, and the value types it computes with.
+// The pixels that one call of an image kernel works on, and the value types it computes with.
 //
 // On a GPU every thread takes its own pixel and the lane types are plain float, int and bool. The
 // software device gives one call a run of pixels held in SIMD vectors instead (SoftDevice/SoftLanes.h);
