@@ -11,24 +11,8 @@
 
 namespace {
 
-TEST(Abi, EngineLayout)
-{
-    EXPECT_EQ(sizeof(Colormap_t), 4u);
-    EXPECT_EQ(offsetof(Pellarion, Width), 0u);
-    EXPECT_EQ(offsetof(Pellarion, Colormap), 8u);
-    EXPECT_EQ(offsetof(Pellarion, Dev_Iterations), 32u);
-    EXPECT_EQ(offsetof(Pellarion, Dev_Z_Imag), 64u);
-    EXPECT_EQ(offsetof(Pellarion, GPU_Available), 72u);
-    EXPECT_EQ(offsetof(Pellarion, Buffers_Ready), 73u);
-    EXPECT_EQ(offsetof(Pellarion, Elapsed_Time), 76u);
-    EXPECT_EQ(offsetof(Pellarion, GPU_Name), 100u);
-    EXPECT_EQ(offsetof(Pellarion, Host_Image), 360u);
-    EXPECT_EQ(sizeof(Pellarion), 368u);
-    EXPECT_EQ(HOT, 1);
-    EXPECT_EQ(JET, 2);
-    EXPECT_EQ(HSV, 3);
-    EXPECT_EQ(ABYSS, 7);
-}
+// The member offsets and the size are locked by the header's static assertions, compiled into this
+// test as into the program; what remains to check is the built library itself.
 
 TEST(Abi, HybridGraphicsHintIsExportedAsOne)
 {
