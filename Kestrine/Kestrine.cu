@@ -147,9 +147,9 @@ __device__ __forceinline__ bool Custom_Value(float Real, float Imag, ComplexOutp
     return false;
 }
 
-// The element a row (or column) of length Length moves from, for the parameter combinations a
-// centring shift is defined for; -1 when this element does not take part. Elements left of the
-// shift go to the end; the others come from Shift places further on, one place off for odd lengths.
+// Where element Position of a row (or column) of length Length goes, and from where its slot is
+// filled, for a centring shift: elements left of the shift go to the end; the others are filled from
+// Shift places further on, one place off for odd lengths. Callers drop indices outside the row.
 __device__ __forceinline__ void Circular_Shift_Indices(int Position, int Length, int Shift, int Direction, int& To,
                                                        int& From)
 {
