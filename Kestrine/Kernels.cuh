@@ -42,10 +42,18 @@ __global__ void ShiftRows2D(float2* In, float2* Out, int W, int H, int Shift_X, 
 __global__ void ShiftCols2D(float2* In, float2* Out, int W, int H, int Shift_X, int Shift_Y, int Direction);
 
 // Launches Kernel on the default stream. A configuration that the runtime refuses runs nothing and
-// leaves its error for cudaGetLastError, on both devices.
+// leaves its error for cudaGetLastError, on both devices. LAUNCH_PIXELWISE_KERNEL says that every
+// thread of Kernel reads and writes only its own pixel's elements, which lets the software device run
+// consecutive such launches block by block (SoftLaunch.h); a GPU launches both the same way.
 #if defined(__CUDACC__)
 #define LAUNCH_KERNEL(Kernel, Grid, Block, ...) Kernel<<<(Grid), (Block)>>>(__VA_ARGS__)
+#define LAUNCH_PIXELWISE_KERNEL(Kernel, Grid, Block, ...) Kernel<<<(Grid), (Block)>>>(__VA_ARGS__)
 #else
+#define SOFT_LAUNCH(Order, Kernel, Grid, Block, ...)                                                                   \
+    Soft_Device::Launch_Kernel(#Kernel, (Grid), (Block), Order, [](auto... Arguments) { Kernel(Arguments...); },     \
+                               __VA_ARGS__)
 #define LAUNCH_KERNEL(Kernel, Grid, Block, ...)                                                                        \
-    Soft_Device::Launch_Kernel(#Kernel, (Grid), (Block), [](auto... Arguments) { Kernel(Arguments...); }, __VA_ARGS__)
+    SOFT_LAUNCH(Soft_Device::Launch_Order::Now, Kernel, Grid, Block, __VA_ARGS__)
+#define LAUNCH_PIXELWISE_KERNEL(Kernel, Grid, Block, ...)                                                              \
+    SOFT_LAUNCH(Soft_Device::Launch_Order::Pixelwise, Kernel, Grid, Block, __VA_ARGS__)
 #endif

@@ -35,28 +35,51 @@ __global__ void JuliaMandelInitialize(float2* Grid, float X_First, float X_Last,
     Pixels.Store(Grid, Real, Imag);
 }
 
+// The candidate z^2 + c, with its multiply-adds fused at fixed places, the same on both devices:
+// real part fma(zr, zr, -(zi zi)) + cr, imaginary part fma(zr + zr, zi, ci). The doubling is exact;
+// where it overflows, zr zr overflows as well and the candidate is refused either way.
+template <typename Value>
+__device__ __forceinline__ void Square_Plus(Value Zr, Value Zi, Value Cr, Value Ci, Value& A, Value& B)
+{
+    A = Fused_Multiply_Add(Zr, Zr, -(Zi * Zi)) + Cr;
+    B = Fused_Multiply_Add(Zr + Zr, Zi, Ci);
+}
+
+// |z|^2 as one multiply and one fused multiply-add.
+template <typename Value>
+__device__ __forceinline__ Value Squared_Magnitude(Value A, Value B)
+{
+    return Fused_Multiply_Add(A, A, B * B);
+}
+
+// The counts grow by the steps kept in this launch; they are read only where some step was kept.
+__device__ __forceinline__ void Add_To(const PixelLanes& Pixels, int* Iterations, const LaneInt& Kept)
+{
+    LaneInt Counts;
+    Pixels.Load(Iterations, Counts);
+    Pixels.Store(Iterations, Counts + Kept);
+}
+
 // z <- z^2 + c with one c for the whole image, z starting at the pixel's point. A step is kept only
 // while |z| stays below the threshold; a refused step freezes the pixel, so launches can resume.
+// Runs that change nothing are not written back: memory already holds what they would write.
 __global__ void JuliaKernel(float2* Grid, float2 C, int* Iterations, float Threshold, int Steps, int W, int H)
 {
     const PixelLanes Pixels(W, H);
     if (Pixels.Empty())
         return;
     LaneFloat Zr, Zi;
-    LaneInt K;
     Pixels.Load(Grid, Zr, Zi);
-    Pixels.Load(Iterations, K);
-    UNROLL_BY_4
-    for (int Step = 0; Step < Steps; ++Step) {
-        const LaneFloat A = C.x + (Zr * Zr - Zi * Zi);
-        const LaneFloat B = C.y + (Zr * Zi + Zr * Zi);
-        const LaneMask Accept = sqrtf(A * A + B * B) < Threshold;
-        Zr = Select(Accept, A, Zr);
-        Zi = Select(Accept, B, Zi);
-        K = Select(Accept, K + 1, K);
-    }
+    LaneInt Kept(0);
+    const Root_Threshold Bound = Threshold_For_Root(Threshold);
+    const auto Step = [Bound](auto Real, auto Imag, auto Cr, auto Ci, auto& A, auto& B) {
+        Square_Plus(Real, Imag, Cr, Ci, A, B);
+        return Root_Below(Squared_Magnitude(A, B), Bound);
+    };
+    if (!Iterate_Orbit(Pixels, Zr, Zi, LaneFloat(C.x), LaneFloat(C.y), Kept, Steps, Step))
+        return;
     Pixels.Store(Grid, Zr, Zi);
-    Pixels.Store(Iterations, K);
+    Add_To(Pixels, Iterations, Kept);
 }
 
 // z <- z^2 + c with c the pixel's point and z starting at 0, kept in two planes of its own; the
@@ -68,23 +91,19 @@ __global__ void MandelBrotKernel(float2* Grid, float* Z_Real, float* Z_Imag, int
     if (Pixels.Empty())
         return;
     LaneFloat Cr, Ci, Zr, Zi;
-    LaneInt K;
     Pixels.Load(Grid, Cr, Ci);
     Pixels.Load(Z_Real, Zr);
     Pixels.Load(Z_Imag, Zi);
-    Pixels.Load(Iterations, K);
-    UNROLL_BY_4
-    for (int Step = 0; Step < Steps; ++Step) {
-        const LaneFloat A = Cr + (Zr * Zr - Zi * Zi);
-        const LaneFloat B = (Zr + Zr) * Zi + Ci;
-        const LaneMask Accept = A * A + B * B < Threshold;
-        Zr = Select(Accept, A, Zr);
-        Zi = Select(Accept, B, Zi);
-        K = Select(Accept, K + 1, K);
-    }
+    LaneInt Kept(0);
+    const auto Step = [Threshold](auto Real, auto Imag, auto Cr, auto Ci, auto& A, auto& B) {
+        Square_Plus(Real, Imag, Cr, Ci, A, B);
+        return Squared_Magnitude(A, B) < Threshold;
+    };
+    if (!Iterate_Orbit(Pixels, Zr, Zi, Cr, Ci, Kept, Steps, Step))
+        return;
     Pixels.Store(Z_Real, Zr);
     Pixels.Store(Z_Imag, Zi);
-    Pixels.Store(Iterations, K);
+    Add_To(Pixels, Iterations, Kept);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -92,23 +111,19 @@ __global__ void MandelBrotKernel(float2* Grid, float* Z_Real, float* Z_Imag, int
 // ---------------------------------------------------------------------------------------------
 
 // The three buffers never overlap: said with __restrict__, the GPU may read through its read-only
-// cache and a CPU need not reload anything after each byte it writes.
+// cache and a CPU need not reload anything after each pixel it writes. Counts are not scaled to the
+// iteration limit: 255 and above share the last entry. One 32-bit store a pixel, whose bytes in memory
+// (these machines are little-endian) are red, green, blue and 255.
 __global__ void ApplyColorMap(int* __restrict__ Iterations, unsigned char* __restrict__ Colormap,
                               unsigned char* __restrict__ Image, int W, int H)
 {
-    const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
-    const unsigned y = blockIdx.y * blockDim.y + threadIdx.y;
-    if (x >= static_cast<unsigned>(W) || y >= static_cast<unsigned>(H))
+    constexpr int Opaque = static_cast<int>(0xFF000000u);
+    const PixelLanes Pixels(W, H);
+    if (Pixels.Empty())
         return;
-    const unsigned i = y * static_cast<unsigned>(W) + x;
-    // Counts are not scaled to the iteration limit: 255 and above share the last entry.
-    const int Entry = Iterations[i] < 255 ? Iterations[i] : 255;
-    const unsigned char* Colour = Colormap + 3 * Entry;
-    unsigned char* Pixel = Image + 4 * i;
-    Pixel[0] = Colour[0];
-    Pixel[1] = Colour[1];
-    Pixel[2] = Colour[2];
-    Pixel[3] = 255;
+    LaneInt Counts;
+    Pixels.Load(Iterations, Counts);
+    Pixels.Store(reinterpret_cast<int*>(Image), Load_Rgb(Colormap, Minimum(Counts, 255)) | Opaque);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -503,14 +518,14 @@ void Pellarion::Compute_Julia(float threshold, int maxIterations, int iterations
 {
     const float2 C = make_float2(cReal, cImag);
     Render(*this, maxIterations, iterationsPerLaunch, [&](dim3 Grid, dim3 Block, int Steps) {
-        LAUNCH_KERNEL(JuliaKernel, Grid, Block, Dev_Grid, C, Dev_Iterations, threshold, Steps, Width, Height);
+        LAUNCH_PIXELWISE_KERNEL(JuliaKernel, Grid, Block, Dev_Grid, C, Dev_Iterations, threshold, Steps, Width, Height);
     });
 }
 
 void Pellarion::Compute_MandelBrot(float threshold, int maxIterations, int iterationsPerLaunch)
 {
     Render(*this, maxIterations, iterationsPerLaunch, [&](dim3 Grid, dim3 Block, int Steps) {
-        LAUNCH_KERNEL(MandelBrotKernel, Grid, Block, Dev_Grid, Dev_Z_Real, Dev_Z_Imag, Dev_Iterations, threshold, Steps,
+        LAUNCH_PIXELWISE_KERNEL(MandelBrotKernel, Grid, Block, Dev_Grid, Dev_Z_Real, Dev_Z_Imag, Dev_Iterations, threshold, Steps,
                       Width, Height);
     });
 }

@@ -1,4 +1,5 @@
-// The pixels that one call of an image kernel works on, and the value types it computes with.
+// The pixels that one call of an image kernel works on, the value types it computes with, and the
+// loop that advances an orbit.
 //
 // On a GPU every thread takes its own pixel and the lane types are plain float, int and bool. The
 // software device gives one call a run of pixels held in SIMD vectors instead (SoftDevice/SoftLanes.h);
@@ -7,18 +8,25 @@
 
 #if defined(__CUDACC__)
 
-// The iteration loops are unrolled by four, with a remainder loop.
-#define UNROLL_BY_4 _Pragma("unroll 4")
-
 using LaneFloat = float;
 using LaneInt = int;
-using LaneMask = bool;
 
-// A select, not a branch: every thread of a warp runs the same instructions.
-template <typename T>
-__device__ __forceinline__ T Select(bool Take_First, T First, T Second)
+// One rounding for a * b + c. The kernels say where they fuse and the build lets no compiler fuse
+// anything else, so both devices round the recurrences the same way.
+__device__ __forceinline__ float Fused_Multiply_Add(float a, float b, float c)
 {
-    return Take_First ? First : Second;
+    return __fmaf_rn(a, b, c);
+}
+
+// sqrt(m) < t. The GPU takes its fast approximate square root as it is.
+using Root_Threshold = float;
+__device__ __forceinline__ Root_Threshold Threshold_For_Root(float Threshold)
+{
+    return Threshold;
+}
+__device__ __forceinline__ bool Root_Below(float Squared, Root_Threshold Threshold)
+{
+    return sqrtf(Squared) < Threshold;
 }
 
 class PixelLanes {
@@ -68,8 +76,39 @@ private:
     int Index;
 };
 
+// Up to Steps steps of one orbit: Next(Zr, Zi, Cr, Ci, A, B) puts the candidate in A and B and says whether
+// it is kept. A refused step freezes the pixel for good (z stays, so every later step computes the
+// same candidate and refuses it again), so the thread leaves at the first one; its warp runs only as
+// long as its slowest pixel. Returns whether any step was kept, that is whether z changed; Kept_Steps
+// (zero on entry) counts them.
+template <typename Step>
+__device__ __forceinline__ bool Iterate_Orbit(const PixelLanes&, float& Zr, float& Zi, float Cr, float Ci,
+                                              int& Kept_Steps, int Steps, Step Next)
+{
+#pragma unroll 4
+    for (int i = 0; i < Steps; ++i) {
+        float A, B;
+        if (!Next(Zr, Zi, Cr, Ci, A, B))
+            break;
+        Zr = A;
+        Zi = B;
+        ++Kept_Steps;
+    }
+    return Kept_Steps != 0;
+}
+
+__device__ __forceinline__ int Minimum(int a, int b)
+{
+    return a < b ? a : b;
+}
+
+// Entry Entry of a table of 3-byte red, green, blue entries, as 0x00BBGGRR; read with byte loads.
+__device__ __forceinline__ int Load_Rgb(const unsigned char* __restrict__ Table, int Entry)
+{
+    const unsigned char* Colour = Table + 3 * Entry;
+    return Colour[0] | Colour[1] << 8 | Colour[2] << 16;
+}
+
 #else
-// Each step already works on four independent vectors; unrolling further only spills registers.
-#define UNROLL_BY_4
 #include "SoftLanes.h"
 #endif

@@ -1,7 +1,9 @@
 # Chooses the device that the library Kestrine is built for, and finds the CUDA compiler.
 #
-# Sets KESTRINE_CUDA_COMPILER_FOUND, KESTRINE_BUILD_DEVICE (cuda or soft) and
-# KESTRINE_CUDA_ARCHITECTURES (what the installed toolkit still supports).
+# Sets KESTRINE_CUDA_COMPILER_FOUND, KESTRINE_BUILD_DEVICE (cuda or soft), KESTRINE_CUDA_ARCHITECTURES
+# (what the installed toolkit still supports), the flags the kernels are compiled with on each device
+# (KESTRINE_SOFT_KERNEL_FLAGS, KESTRINE_CUDA_KERNEL_FLAGS) and KESTRINE_SOFT_FUSES (the software
+# device's CPU target has fused multiply-add instructions).
 
 set(KESTRINE_DEVICE "auto" CACHE STRING "Device of the Kestrine library: auto, cuda or soft")
 set_property(CACHE KESTRINE_DEVICE PROPERTY STRINGS auto cuda soft)
@@ -73,3 +75,24 @@ if(KESTRINE_CUDA_COMPILER_FOUND)
     message(STATUS "Kestrine CUDA architectures dropped, not supported by nvcc ${CMAKE_CUDA_COMPILER_VERSION}: ${_kestrine_dropped}")
   endif()
 endif()
+
+# The kernels as a GPU's fast-math runs them: no errno, no trapping, denormals flushed (by the worker
+# threads themselves). Never finite-math: NaN and infinity decide escapes. No contraction on either
+# device: the kernels fuse their multiply-adds explicitly, so that both devices round alike.
+set(KESTRINE_SOFT_KERNEL_FLAGS -fno-math-errno -fno-trapping-math -ffp-contract=off)
+if(KESTRINE_NATIVE)
+  include(CheckCXXCompilerFlag)
+  check_cxx_compiler_flag(-march=native KESTRINE_HAS_MARCH_NATIVE)
+  if(KESTRINE_HAS_MARCH_NATIVE)
+    list(APPEND KESTRINE_SOFT_KERNEL_FLAGS -march=native)
+  endif()
+endif()
+set(KESTRINE_CUDA_KERNEL_FLAGS --use_fast_math --fmad=false)
+
+include(CheckCXXSourceCompiles)
+unset(KESTRINE_SOFT_FUSES CACHE) # the flags may have changed since the last configure
+set(CMAKE_REQUIRED_FLAGS "${KESTRINE_SOFT_KERNEL_FLAGS}")
+string(REPLACE ";" " " CMAKE_REQUIRED_FLAGS "${CMAKE_REQUIRED_FLAGS}")
+check_cxx_source_compiles("#ifndef __FMA__\n#error no FMA\n#endif\nint main() { return 0; }" KESTRINE_SOFT_FUSES)
+unset(CMAKE_REQUIRED_FLAGS)
+message(STATUS "Kestrine software device: fused multiply-adds ${KESTRINE_SOFT_FUSES}")

@@ -11,15 +11,29 @@ Point Pixel_Point(const Window& View, int W, int H, int x, int y)
     return {Real, Imag};
 }
 
+namespace {
+
+// z^2 + c with the multiply-adds fused where the engine fuses them (one rounding each).
+Point Square_Plus(Point Z, Point C)
+{
+    return {std::fma(Z.Real, Z.Real, -(Z.Imag * Z.Imag)) + C.Real, std::fma(Z.Real + Z.Real, Z.Imag, C.Imag)};
+}
+
+float Squared_Magnitude(Point Z)
+{
+    return std::fma(Z.Real, Z.Real, Z.Imag * Z.Imag);
+}
+
+} // namespace
+
 int Julia_Count(Point Z, Point C, float Threshold, int N)
 {
     int Count = 0;
     for (int Step = 0; Step < N; ++Step) {
-        const float A = C.Real + (Z.Real * Z.Real - Z.Imag * Z.Imag);
-        const float B = C.Imag + 2.0f * Z.Real * Z.Imag;
-        if (!(std::sqrt(A * A + B * B) < Threshold))
+        const Point Candidate = Square_Plus(Z, C);
+        if (!(std::sqrt(Squared_Magnitude(Candidate)) < Threshold))
             break; // the orbit is frozen from here on
-        Z = {A, B};
+        Z = Candidate;
         ++Count;
     }
     return Count;
@@ -30,11 +44,10 @@ int Mandelbrot_Count(Point C, float Threshold, int N)
     Point Z{0.0f, 0.0f};
     int Count = 0;
     for (int Step = 0; Step < N; ++Step) {
-        const float A = C.Real + (Z.Real * Z.Real - Z.Imag * Z.Imag);
-        const float B = 2.0f * Z.Real * Z.Imag + C.Imag;
-        if (!(A * A + B * B < Threshold))
+        const Point Candidate = Square_Plus(Z, C);
+        if (!(Squared_Magnitude(Candidate) < Threshold))
             break;
-        Z = {A, B};
+        Z = Candidate;
         ++Count;
     }
     return Count;

@@ -1,6 +1,7 @@
 // An independent scalar model of the engine's pictures, written from the documented formulas.
 //
-// Strict single precision (this file is built without contraction), one pixel at a time, no code
+// Strict single precision (this file is built without contraction; the recurrences fuse their
+// multiply-adds explicitly where the engine's documented rounding does), one pixel at a time, no code
 // shared with the library: tests compare the engine against it, never against the engine itself.
 #pragma once
 

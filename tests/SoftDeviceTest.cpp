@@ -298,7 +298,7 @@ TEST_F(Soft_Device_Test, RefusedLaunchConfigurationsRunNothing)
     std::atomic<int> Ran{0};
     std::atomic<int>* Counter = &Ran;
     auto Count_Threads = [Counter](dim3 Grid, dim3 Block) {
-        Soft_Device::Launch_Kernel("Counter", Grid, Block, [](std::atomic<int>* c) { ++*c; }, Counter);
+        Soft_Device::Launch_Kernel("Counter", Grid, Block, Soft_Device::Launch_Order::Now, [](std::atomic<int>* c) { ++*c; }, Counter);
         return cudaGetLastError();
     };
     EXPECT_EQ(Count_Threads(dim3(2, 3, 1), dim3(4, 5, 2)), cudaSuccess);

@@ -8,7 +8,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#include <immintrin.h>
 
 namespace Soft_Device {
 
@@ -23,6 +26,7 @@ constexpr int Vectors_Per_Lane_Group = Lane_Width / Vector_Width;
 
 typedef float Float_Vector __attribute__((vector_size(Vector_Width * sizeof(float))));
 typedef int Int_Vector __attribute__((vector_size(Vector_Width * sizeof(int))));
+typedef unsigned Unsigned_Vector __attribute__((vector_size(Vector_Width * sizeof(unsigned))));
 
 // Lane i of the result is First + Step * i; constant after inlining.
 template <typename Vector>
@@ -77,30 +81,118 @@ SOFT_LANE_ARITHMETIC(+)
 SOFT_LANE_ARITHMETIC(-)
 SOFT_LANE_ARITHMETIC(*)
 SOFT_LANE_ARITHMETIC(/)
-SOFT_LANE_OPERATOR(LaneMask, LaneFloat, float, <, a.Part[g], b)
-SOFT_LANE_OPERATOR(LaneMask, LaneFloat, LaneFloat, <, a.Part[g], b.Part[g])
-SOFT_LANE_OPERATOR(LaneInt, LaneInt, int, +, a.Part[g], b)
+SOFT_LANE_OPERATOR(LaneInt, LaneInt, LaneInt, +, a.Part[g], b.Part[g])
+SOFT_LANE_OPERATOR(LaneInt, LaneInt, int, |, a.Part[g], b)
+SOFT_LANE_OPERATOR(LaneMask, LaneMask, LaneMask, &, a.Part[g], b.Part[g])
 
 #undef SOFT_LANE_ARITHMETIC
 #undef SOFT_LANE_OPERATOR
 
-// The per-lane choice that a GPU thread makes with a select instruction.
-template <typename Lane_Values>
-__forceinline__ Lane_Values Select(const LaneMask& Take_First, const Lane_Values& First, const Lane_Values& Second)
+__forceinline__ LaneInt Minimum(const LaneInt& a, int b)
 {
-    Lane_Values r;
+    LaneInt r;
     for (int g = 0; g < Soft_Device::Vectors_Per_Lane_Group; ++g)
-        r.Part[g] = Take_First.Part[g] ? First.Part[g] : Second.Part[g];
+        r.Part[g] = a.Part[g] < b ? a.Part[g] : b;
     return r;
 }
 
-__forceinline__ LaneFloat sqrtf(const LaneFloat& v)
+// Entry e (0 to 255) of a 768-byte table of red, green, blue entries, in every lane, as 0x00BBGGRR.
+// A 32-bit word is gathered for each lane without reading outside the table: for e > 0 the word
+// that ends with the entry (from byte 3e - 1), shifted down one byte; for e = 0 the first word.
+__forceinline__ LaneInt Load_Rgb(const unsigned char* __restrict__ Table, const LaneInt& Entry)
 {
-    LaneFloat r;
-    for (int g = 0; g < Soft_Device::Vectors_Per_Lane_Group; ++g)
-        for (int l = 0; l < Soft_Device::Vector_Width; ++l)
-            r.Part[g][l] = __builtin_sqrtf(v.Part[g][l]);
+    using namespace Soft_Device;
+    LaneInt r;
+    for (int g = 0; g < Vectors_Per_Lane_Group; ++g) {
+        const Int_Vector e = Entry.Part[g];
+        const Int_Vector Starts_Later = e > 0; // -1 or 0
+        const Int_Vector Offset = 3 * e + Starts_Later;
+#if defined(__AVX2__)
+        const Int_Vector Word = reinterpret_cast<Int_Vector>(
+            _mm256_i32gather_epi32(reinterpret_cast<const int*>(Table), reinterpret_cast<__m256i>(Offset), 1));
+#else
+        Int_Vector Word;
+        for (int l = 0; l < Vector_Width; ++l)
+            std::memcpy(&Word[l], Table + Offset[l], sizeof(int));
+#endif
+        const Int_Vector Shift = Starts_Later & 8;
+        r.Part[g] = reinterpret_cast<Int_Vector>(reinterpret_cast<Unsigned_Vector>(Word) >> reinterpret_cast<Unsigned_Vector>(Shift)) & 0x00FFFFFF;
+    }
     return r;
+}
+
+// Whether any lane is true.
+__forceinline__ bool Any(const LaneMask& m)
+{
+    Soft_Device::Int_Vector All = m.Part[0];
+    for (int g = 1; g < Soft_Device::Vectors_Per_Lane_Group; ++g)
+        All |= m.Part[g];
+#if defined(__AVX__)
+    return !_mm256_testz_si256(reinterpret_cast<__m256i>(All), reinterpret_cast<__m256i>(All));
+#else
+    return _mm_movemask_epi8(reinterpret_cast<__m128i>(All)) != 0;
+#endif
+}
+
+// One rounding for a * b + c where the CPU has fused multiply-add instructions, as on a GPU. The kernel
+// file is built without contraction, so nothing else is fused. A CPU without them (a portable build)
+// multiplies and adds separately, and may then differ from a GPU on pixels at a rounding boundary.
+__forceinline__ Soft_Device::Float_Vector Fused_Multiply_Add(Soft_Device::Float_Vector a, Soft_Device::Float_Vector b,
+                                                             Soft_Device::Float_Vector c)
+{
+    using Soft_Device::Float_Vector;
+#if defined(__FMA__) && defined(__AVX__)
+    return reinterpret_cast<Float_Vector>(
+        _mm256_fmadd_ps(reinterpret_cast<__m256>(a), reinterpret_cast<__m256>(b), reinterpret_cast<__m256>(c)));
+#elif defined(__FMA__)
+    return reinterpret_cast<Float_Vector>(
+        _mm_fmadd_ps(reinterpret_cast<__m128>(a), reinterpret_cast<__m128>(b), reinterpret_cast<__m128>(c)));
+#else
+    return a * b + c;
+#endif
+}
+
+// The threshold that a square root is compared with, as a bound on the number under the root.
+struct Root_Threshold {
+    float Square_Bound;
+};
+
+// sqrt(m) < t, for the m >= 0 or NaN of the escape test, is m < b with b the smallest float whose
+// square root (correctly rounded, as the CPU computes it) is at least t: the square root never
+// decreases as m grows, so the two tests agree for every m. Found once per threshold and thread by
+// a binary search over the bit patterns of the non-negative floats, which are ordered as their
+// values; the search runs on the worker with its own denormal mode, as the test would.
+inline Root_Threshold Threshold_For_Root(float Threshold)
+{
+    // Initial-exec: the library is loaded with the program, so no call is needed to reach these.
+    static thread_local __attribute__((tls_model("initial-exec"))) float Cached_Threshold = 0.0f;
+    static thread_local __attribute__((tls_model("initial-exec"))) Root_Threshold Cached{0.0f};
+    if (std::memcmp(&Threshold, &Cached_Threshold, sizeof(float)) == 0)
+        return Cached;
+    Root_Threshold Bound{Threshold}; // NaN stays NaN: no test passes
+    if (Threshold <= 0.0f) {
+        Bound.Square_Bound = 0.0f; // no square root is below
+    } else if (Threshold > 0.0f) {
+        std::uint32_t Low = 0, High = 0x7F800000u; // +0 to +infinity, whose root passes any threshold
+        while (Low < High) {
+            const std::uint32_t Middle = Low + (High - Low) / 2;
+            float Value;
+            std::memcpy(&Value, &Middle, sizeof(Value));
+            if (__builtin_sqrtf(Value) >= Threshold)
+                High = Middle;
+            else
+                Low = Middle + 1;
+        }
+        std::memcpy(&Bound.Square_Bound, &Low, sizeof(float));
+    }
+    Cached_Threshold = Threshold;
+    Cached = Bound;
+    return Bound;
+}
+
+__forceinline__ Soft_Device::Int_Vector Root_Below(Soft_Device::Float_Vector Squared, Root_Threshold Threshold)
+{
+    return Squared < Threshold.Square_Bound;
 }
 
 // The pixels of one kernel call: a run of up to Lane_Width consecutive pixels of an image row.
@@ -137,6 +229,16 @@ public:
     }
 
     LaneFloat Row() const { return LaneFloat(static_cast<float>(Row_Of_All)); }
+
+    // True in the lanes that hold a pixel of the image; a run cut short by an edge has fewer.
+    LaneMask Lanes_In_Image() const
+    {
+        using namespace Soft_Device;
+        LaneMask Inside;
+        for (int v = 0; v < Vectors_Per_Lane_Group; ++v)
+            Inside.Part[v] = Lane_Sequence<Int_Vector>(v * Vector_Width, 1) < Count;
+        return Inside;
+    }
 
     // A full run of lanes moves with whole-vector loads and stores (complex values are split into
     // real and imaginary vectors and merged again with shuffles); a run cut short by the image's edge
@@ -213,3 +315,46 @@ private:
     int Column_Of_First = 0;
     int Row_Of_All = 0;
 };
+
+// Up to Steps steps of the orbits of a run of pixels: Next(Zr, Zi, Cr, Ci, A, B), called on one vector
+// of lanes at a time, puts the candidates in A and B and says in which lanes they are kept. Returns
+// whether any lane kept a step, that is whether z changed; Kept counts each lane's kept steps.
+//
+// A refused step freezes its pixel for good: z stays, so every later step computes the same candidate
+// and refuses it again. So once no lane of the run keeps its step, the steps left would change
+// nothing, and the run leaves (tested every four steps, and after the first, so that a launch over a
+// run frozen by an earlier launch costs one step).
+template <typename Step>
+__forceinline__ bool Iterate_Orbit(const PixelLanes& Pixels, LaneFloat& Zr, LaneFloat& Zi, const LaneFloat& Cr,
+                                   const LaneFloat& Ci, LaneInt& Kept_Steps, int Steps, Step Next)
+{
+    using namespace Soft_Device;
+    if (Steps <= 0)
+        return false;
+    const LaneMask In_Image = Pixels.Lanes_In_Image();
+    LaneMask Kept;
+    const auto One_Step = [&] {
+        for (int g = 0; g < Vectors_Per_Lane_Group; ++g) {
+            Float_Vector A, B;
+            Kept.Part[g] = Next(Zr.Part[g], Zi.Part[g], Cr.Part[g], Ci.Part[g], A, B);
+            Zr.Part[g] = Kept.Part[g] ? A : Zr.Part[g];
+            Zi.Part[g] = Kept.Part[g] ? B : Zi.Part[g];
+            Kept_Steps.Part[g] -= Kept.Part[g];
+        }
+    };
+    One_Step();
+    if (!Any(Kept & In_Image))
+        return false;
+    int Done = 1;
+    for (; Steps - Done >= 4; Done += 4) {
+        One_Step();
+        One_Step();
+        One_Step();
+        One_Step();
+        if (!Any(Kept & In_Image))
+            return true;
+    }
+    for (; Done < Steps; ++Done)
+        One_Step();
+    return true;
+}

@@ -13,11 +13,13 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #if defined(__unix__)
 #include <unistd.h>
@@ -57,6 +59,10 @@ struct Device_State {
     std::uint64_t Runtime_Calls = 0;
     cudaError_t Last_Error = cudaSuccess;
 
+    // Pixelwise launches waiting to run, all over one grid (SoftLaunch.h).
+    std::vector<std::unique_ptr<Launch_Job>> Pending;
+    dim3 Pending_Grid, Pending_Block;
+
     int Allocations_Until_Failure = 0; // 0: no failure armed
     cudaError_t Next_Copy_Error = cudaSuccess;
     bool Old_Driver = false;
@@ -69,10 +75,28 @@ Device_State& State()
     return Device;
 }
 
-// Every runtime call takes the lock through one of these and leaves its status as the last error.
+// Runs the launches that wait, before anything can see their memory. Called with the lock held.
+void Run_Pending()
+{
+    Device_State& Device = State();
+    if (Device.Pending.empty())
+        return;
+    Worker_Pool::Instance().Run(Device.Pending, Device.Pending_Grid, Device.Pending_Block);
+    Device.Pending.clear();
+}
+
+// Every runtime call takes the lock through one of these, which first finishes the launches that
+// wait (unless the call cannot observe device memory), and leaves its status as the last error.
+enum class Sees_Memory { Yes, No };
+
 class Call {
 public:
-    Call() : Lock(State().Mutex) { ++State().Runtime_Calls; }
+    explicit Call(Sees_Memory Observes = Sees_Memory::Yes) : Lock(State().Mutex)
+    {
+        ++State().Runtime_Calls;
+        if (Observes == Sees_Memory::Yes)
+            Run_Pending();
+    }
     cudaError_t Result(cudaError_t Status)
     {
         if (Status != cudaSuccess)
@@ -223,6 +247,11 @@ bool Valid_Configuration(dim3 Grid, dim3 Block)
            Grid.y <= 65535 && Grid.z <= 65535;
 }
 
+bool Same(dim3 a, dim3 b)
+{
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
 bool Known_Event(cudaEvent_t Event)
 {
     return Event && State().Events.count(Event) != 0;
@@ -230,10 +259,13 @@ bool Known_Event(cudaEvent_t Event)
 
 } // namespace
 
-void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, const Launch_Job& Job)
+void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, std::unique_ptr<Launch_Job> Job)
 {
+    // At most this many pixelwise launches wait, so that a render of millions of launches stays small.
+    constexpr std::size_t Pending_Limit = 64;
+    std::vector<std::unique_ptr<Launch_Job>> Now;
     {
-        Call Launch_Call;
+        Call Launch_Call(Order == Launch_Order::Pixelwise ? Sees_Memory::No : Sees_Memory::Yes);
         if (Device_Missing()) {
             Launch_Call.Result(Device_Missing_Error());
             return;
@@ -242,15 +274,28 @@ void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, const Launch_Job& Jo
             Launch_Call.Result(cudaErrorInvalidConfiguration);
             return;
         }
-        auto It = State().Launches.find(std::string_view(Kernel_Name));
-        if (It == State().Launches.end())
-            It = State().Launches.emplace(Kernel_Name, Soft_Control::Launch_Record{}).first;
+        Device_State& Device = State();
+        auto It = Device.Launches.find(std::string_view(Kernel_Name));
+        if (It == Device.Launches.end())
+            It = Device.Launches.emplace(Kernel_Name, Soft_Control::Launch_Record{}).first;
         ++It->second.Count;
         It->second.Last_Grid = Grid;
         It->second.Last_Block = Block;
+        if (Order == Launch_Order::Pixelwise) {
+            if (!Device.Pending.empty() && (!Same(Grid, Device.Pending_Grid) || !Same(Block, Device.Pending_Block)))
+                Run_Pending();
+            Device.Pending.push_back(std::move(Job));
+            Device.Pending_Grid = Grid;
+            Device.Pending_Block = Block;
+            if (Device.Pending.size() < Pending_Limit)
+                return;
+            Now.swap(Device.Pending);
+        } else {
+            Now.push_back(std::move(Job));
+        }
     }
     // Outside the lock: a kernel touches only the memory it was given.
-    Worker_Pool::Instance().Run(Job, Grid, Block);
+    Worker_Pool::Instance().Run(Now, Grid, Block);
 }
 
 } // namespace Soft_Device
@@ -432,7 +477,7 @@ cudaError_t cudaEventDestroy(cudaEvent_t event)
 
 cudaError_t cudaGetLastError()
 {
-    Call Api;
+    Call Api(Sees_Memory::No);
     const cudaError_t Last = State().Last_Error;
     State().Last_Error = cudaSuccess;
     return Last;
@@ -440,7 +485,7 @@ cudaError_t cudaGetLastError()
 
 cudaError_t cudaPeekAtLastError()
 {
-    Call Api;
+    Call Api(Sees_Memory::No);
     return State().Last_Error;
 }
 

@@ -68,13 +68,13 @@ Worker_Pool::~Worker_Pool()
         Worker.join();
 }
 
-void Worker_Pool::Run(const Launch_Job& Launch, dim3 Launch_Grid, dim3 Launch_Block)
+void Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Jobs, dim3 Launch_Grid, dim3 Launch_Block)
 {
     std::lock_guard<std::mutex> Serial(Launch_Mutex);
     const std::uint64_t Threads_Per_Block = std::uint64_t(Launch_Block.x) * Launch_Block.y * Launch_Block.z;
     {
         std::lock_guard<std::mutex> Lock(Mutex);
-        Job = &Launch;
+        Jobs = &Launch_Jobs;
         Grid = Launch_Grid;
         Block = Launch_Block;
         Blocks_Per_Take = static_cast<unsigned>(
@@ -94,7 +94,7 @@ void Worker_Pool::Run(const Launch_Job& Launch, dim3 Launch_Grid, dim3 Launch_Bl
 
     std::unique_lock<std::mutex> Lock(Mutex);
     Work_Finished.wait(Lock, [this] { return Workers_Busy == 0; });
-    Job = nullptr;
+    Jobs = nullptr;
 }
 
 void Worker_Pool::Take_Blocks()
@@ -106,7 +106,9 @@ void Worker_Pool::Take_Blocks()
         const std::uint64_t Row = Take / Takes_Per_Row;
         const unsigned First_X = static_cast<unsigned>(Take % Takes_Per_Row) * Blocks_Per_Take;
         const uint3 First{First_X, static_cast<unsigned>(Row % Grid.y), static_cast<unsigned>(Row / Grid.y)};
-        Job->Run_Blocks(Job->Kernel_Call, Grid, Block, First, std::min(Blocks_Per_Take, Grid.x - First_X));
+        const unsigned Count = std::min(Blocks_Per_Take, Grid.x - First_X);
+        for (const std::unique_ptr<Launch_Job>& Job : *Jobs)
+            Job->Run_Blocks(Grid, Block, First, Count);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,9 +20,10 @@ public:
     // Threads that run blocks, the calling thread included.
     unsigned Thread_Count() const { return static_cast<unsigned>(Workers.size()) + 1; }
 
-    // Runs every block of the grid and returns when all have run. The caller works too, so a
-    // launch costs one wake-up of the others, not a hand-over and a wait.
-    void Run(const Launch_Job& Job, dim3 Grid, dim3 Block);
+    // Runs every block of the grid for each job, the jobs in order for each block, and returns when
+    // all have run. The caller works too, so a launch costs one wake-up of the others, not a
+    // hand-over and a wait.
+    void Run(const std::vector<std::unique_ptr<Launch_Job>>& Jobs, dim3 Grid, dim3 Block);
 
     ~Worker_Pool();
     Worker_Pool(const Worker_Pool&) = delete;
@@ -43,7 +45,7 @@ private:
     bool Stopping = false;
 
     // The launch in progress.
-    const Launch_Job* Job = nullptr;
+    const std::vector<std::unique_ptr<Launch_Job>>* Jobs = nullptr;
     dim3 Grid;
     dim3 Block;
     // The grid is taken in runs of up to Blocks_Per_Take blocks along x, never across rows of blocks.
