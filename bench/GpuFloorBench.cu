@@ -2,13 +2,17 @@
 // and the copy back against the bus.
 //
 // Kernel time is the engine's own render time with the iterations less the same render without
-// them. The floor is the FP32 instructions of the iteration loop over the GPU's FP32 issue rate
-// (SMs x FP32 lanes per SM x clock). The copy back is timed on its own: the image from device
-// memory into page-locked host memory.
+// them. A thread leaves its loop at its first refused step, so the floor counts only the steps of
+// pixels still alive (a pixel with count k < N runs k + 1 steps; one inside the set N), found here on
+// the host from the same recurrence, times the FP32 instructions of one step, over the GPU's FP32
+// issue rate (SMs x FP32 lanes per SM x clock). A warp runs as long as its slowest pixel, so the
+// floor of the steps its warps run is shown beside it. The copy back is timed on its own: the image
+// from device memory into page-locked host memory.
 #include <Pellarion.h>
 #include <cuda_runtime.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -16,10 +20,45 @@ namespace {
 
 constexpr int Width = 1600, Height = 1000, Iterations = 1000;
 
-// FP32 instructions per pixel and step of the loops in Kestrine.cu (multiplies, fused multiply-adds,
-// adds, the square root's two special-function steps, the compare and three selects).
-constexpr double Julia_Instructions = 13.0;
-constexpr double Mandelbrot_Instructions = 11.0;
+// FP32 instructions per pixel and step of the loops in Kestrine.cu (two multiplies, three fused
+// multiply-adds, two adds, the compare; Julia also the square root's two special-function steps).
+constexpr double Julia_Instructions = 10.0;
+constexpr double Mandelbrot_Instructions = 8.0;
+
+// Steps the loop runs for one pixel: its count of kept steps, plus the refused one that ends it.
+int Steps_Run(float Zr, float Zi, float Cr, float Ci, bool Mandelbrot)
+{
+    for (int k = 0; k < Iterations; ++k) {
+        const float A = std::fma(Zr, Zr, -(Zi * Zi)) + Cr;
+        const float B = std::fma(Zr + Zr, Zi, Ci);
+        const float M = std::fma(A, A, B * B);
+        if (!(Mandelbrot ? M < 4.0f : std::sqrt(M) < 4.0f))
+            return k + 1;
+        Zr = A;
+        Zi = B;
+    }
+    return Iterations;
+}
+
+// Steps of the pixels still alive, and of the warps (32 consecutive pixels of a row) that hold them.
+void Alive_Steps(bool Mandelbrot, double& Pixel_Steps, double& Warp_Steps)
+{
+    Pixel_Steps = Warp_Steps = 0.0;
+    for (int y = 0; y < Height; ++y) {
+        const float Im = -2.0f + (4.0f * float(y)) / float(Height - 1);
+        int Warp_Max = 0;
+        for (int x = 0; x < Width; ++x) {
+            const float Re = -2.0f + (4.0f * float(x)) / float(Width - 1);
+            const int Steps = Mandelbrot ? Steps_Run(0.0f, 0.0f, Re, Im, true) : Steps_Run(Re, Im, -0.4001f, 0.6f, false);
+            Pixel_Steps += Steps;
+            Warp_Max = std::max(Warp_Max, Steps);
+            if (x % 32 == 31 || x == Width - 1) {
+                Warp_Steps += 32.0 * Warp_Max;
+                Warp_Max = 0;
+            }
+        }
+    }
+}
 
 int Fp32_Lanes_Per_Sm(int Major, int Minor)
 {
@@ -93,16 +132,17 @@ int main()
                 Issue_Rate / 1e12);
 
     Engine.Compute_Init(Width, Height, -2.0f, 2.0f, -2.0f, 2.0f, MORGENSTEMNING);
-    const double Pixel_Iterations = double(Width) * Height * Iterations;
     for (const bool Mandelbrot : {false, true}) {
         const double Without = Render_Ms(Engine, Mandelbrot, 0);
         const double Kernels = Render_Ms(Engine, Mandelbrot, Iterations) - Without;
-        const double Floor =
-            Pixel_Iterations * (Mandelbrot ? Mandelbrot_Instructions : Julia_Instructions) / Issue_Rate * 1e3;
-        std::printf("%-10s %dx%d x %d: iteration kernels %.3f ms, arithmetic floor %.3f ms (%.0f%% of peak); "
-                    "render without iterations %.3f ms\n",
-                    Mandelbrot ? "mandelbrot" : "julia", Width, Height, Iterations, Kernels, Floor,
-                    100.0 * Floor / Kernels, Without);
+        double Pixel_Steps, Warp_Steps;
+        Alive_Steps(Mandelbrot, Pixel_Steps, Warp_Steps);
+        const double Per_Step = (Mandelbrot ? Mandelbrot_Instructions : Julia_Instructions) / Issue_Rate * 1e3;
+        std::printf("%-10s %dx%d x %d: iteration kernels %.3f ms; floor of the alive pixels %.3f ms (%.0f%%), "
+                    "of their warps %.3f ms (%.0f%%); render without iterations %.3f ms\n",
+                    Mandelbrot ? "mandelbrot" : "julia", Width, Height, Iterations, Kernels, Pixel_Steps * Per_Step,
+                    100.0 * Pixel_Steps * Per_Step / Kernels, Warp_Steps * Per_Step,
+                    100.0 * Warp_Steps * Per_Step / Kernels, Without);
     }
     const std::size_t Image_Bytes = std::size_t(Width) * Height * 4;
     const double Copy = Copy_Back_Ms(Image_Bytes);

@@ -54,6 +54,53 @@ struct Lanes {
     void Set(int Lane, Element Value) { Part[Lane / Vector_Width][Lane % Vector_Width] = Value; }
 };
 
+// Whole vectors from and to memory of their elements, aligned only as the elements are.
+typedef float Unaligned_Float_Vector __attribute__((vector_size(Vector_Width * sizeof(float)), aligned(4), may_alias));
+typedef int Unaligned_Int_Vector __attribute__((vector_size(Vector_Width * sizeof(int)), aligned(4), may_alias));
+
+__forceinline__ void Load_Vector(const float* From, Float_Vector& To)
+{
+    To = *reinterpret_cast<const Unaligned_Float_Vector*>(From);
+}
+
+__forceinline__ void Load_Vector(const int* From, Int_Vector& To)
+{
+    To = *reinterpret_cast<const Unaligned_Int_Vector*>(From);
+}
+
+// Complex values (real, imaginary, real, ...) in two vectors, split into a vector of real parts and
+// one of imaginary parts, and back. With AVX2, two instructions a vector: a shuffle within each
+// 128-bit half, then one across the halves to put the lanes in order.
+__forceinline__ void Deinterleave(Float_Vector Low, Float_Vector High, Float_Vector& Real, Float_Vector& Imag)
+{
+#if defined(__AVX2__)
+    const __m256 l = reinterpret_cast<__m256>(Low), h = reinterpret_cast<__m256>(High);
+    const auto In_Order = [](__m256 v) {
+        return reinterpret_cast<Float_Vector>(_mm256_permute4x64_pd(_mm256_castps_pd(v), 0xD8));
+    };
+    Real = In_Order(_mm256_shuffle_ps(l, h, 0x88));
+    Imag = In_Order(_mm256_shuffle_ps(l, h, 0xDD));
+#else
+    Real = __builtin_shuffle(Low, High, Lane_Sequence<Int_Vector>(0, 2));
+    Imag = __builtin_shuffle(Low, High, Lane_Sequence<Int_Vector>(1, 2));
+#endif
+}
+
+__forceinline__ void Interleave(Float_Vector Real, Float_Vector Imag, Float_Vector& Low, Float_Vector& High)
+{
+#if defined(__AVX2__)
+    const __m256 r = reinterpret_cast<__m256>(Real), i = reinterpret_cast<__m256>(Imag);
+    const __m256 First_Halves = _mm256_unpacklo_ps(r, i), Second_Halves = _mm256_unpackhi_ps(r, i);
+    Low = reinterpret_cast<Float_Vector>(_mm256_permute2f128_ps(First_Halves, Second_Halves, 0x20));
+    High = reinterpret_cast<Float_Vector>(_mm256_permute2f128_ps(First_Halves, Second_Halves, 0x31));
+#else
+    // Lane i of the low half takes real part i / 2 (even i) or imaginary part i / 2 (odd i).
+    const Int_Vector Low_Pairs = Lane_Sequence<Int_Vector>(0, 1) / 2 + (Lane_Sequence<Int_Vector>(0, 1) % 2) * Vector_Width;
+    Low = __builtin_shuffle(Real, Imag, Low_Pairs);
+    High = __builtin_shuffle(Real, Imag, Low_Pairs + Vector_Width / 2);
+#endif
+}
+
 } // namespace Soft_Device
 
 using LaneFloat = Soft_Device::Lanes<Soft_Device::Float_Vector, float>;
@@ -83,7 +130,6 @@ SOFT_LANE_ARITHMETIC(*)
 SOFT_LANE_ARITHMETIC(/)
 SOFT_LANE_OPERATOR(LaneInt, LaneInt, LaneInt, +, a.Part[g], b.Part[g])
 SOFT_LANE_OPERATOR(LaneInt, LaneInt, int, |, a.Part[g], b)
-SOFT_LANE_OPERATOR(LaneMask, LaneMask, LaneMask, &, a.Part[g], b.Part[g])
 
 #undef SOFT_LANE_ARITHMETIC
 #undef SOFT_LANE_OPERATOR
@@ -230,14 +276,17 @@ public:
 
     LaneFloat Row() const { return LaneFloat(static_cast<float>(Row_Of_All)); }
 
-    // True in the lanes that hold a pixel of the image; a run cut short by an edge has fewer.
-    LaneMask Lanes_In_Image() const
+    // Whether the mask is true in any lane that holds a pixel of the image (a run cut short by an edge
+    // has lanes that hold none).
+    bool Any_In_Image(const LaneMask& Mask) const
     {
         using namespace Soft_Device;
+        if (Count == Lane_Width)
+            return Any(Mask);
         LaneMask Inside;
         for (int v = 0; v < Vectors_Per_Lane_Group; ++v)
-            Inside.Part[v] = Lane_Sequence<Int_Vector>(v * Vector_Width, 1) < Count;
-        return Inside;
+            Inside.Part[v] = Mask.Part[v] & (Lane_Sequence<Int_Vector>(v * Vector_Width, 1) < Count);
+        return Any(Inside);
     }
 
     // A full run of lanes moves with whole-vector loads and stores (complex values are split into
@@ -252,8 +301,7 @@ public:
                 Float_Vector Low, High;
                 std::memcpy(&Low, Pairs + 2 * Vector_Width * v, sizeof(Low));
                 std::memcpy(&High, Pairs + 2 * Vector_Width * v + Vector_Width, sizeof(High));
-                Real.Part[v] = __builtin_shuffle(Low, High, Lane_Sequence<Int_Vector>(0, 2));
-                Imag.Part[v] = __builtin_shuffle(Low, High, Lane_Sequence<Int_Vector>(1, 2));
+                Deinterleave(Low, High, Real.Part[v], Imag.Part[v]);
             }
             return;
         }
@@ -270,7 +318,8 @@ public:
     {
         static_assert(sizeof(Lane_Values) == Soft_Device::Lane_Width * sizeof(Element));
         if (Count == Soft_Device::Lane_Width) {
-            std::memcpy(&Values, Buffer + First, sizeof(Values));
+            for (int v = 0; v < Soft_Device::Vectors_Per_Lane_Group; ++v)
+                Soft_Device::Load_Vector(Buffer + First + v * Soft_Device::Vector_Width, Values.Part[v]);
             return;
         }
         Values = Lane_Values(Element{});
@@ -283,12 +332,9 @@ public:
         using namespace Soft_Device;
         if (Count == Lane_Width) {
             float* Pairs = &Buffer[First].x;
-            // Lane i of the low half takes real part i / 2 (even i) or imaginary part i / 2 (odd i).
-            const Int_Vector Low_Pairs = Lane_Sequence<Int_Vector>(0, 1) / 2 + (Lane_Sequence<Int_Vector>(0, 1) % 2) * Vector_Width;
-            const Int_Vector High_Pairs = Low_Pairs + Vector_Width / 2;
             for (int v = 0; v < Vectors_Per_Lane_Group; ++v) {
-                const Float_Vector Low = __builtin_shuffle(Real.Part[v], Imag.Part[v], Low_Pairs);
-                const Float_Vector High = __builtin_shuffle(Real.Part[v], Imag.Part[v], High_Pairs);
+                Float_Vector Low, High;
+                Interleave(Real.Part[v], Imag.Part[v], Low, High);
                 std::memcpy(Pairs + 2 * Vector_Width * v, &Low, sizeof(Low));
                 std::memcpy(Pairs + 2 * Vector_Width * v + Vector_Width, &High, sizeof(High));
             }
@@ -302,7 +348,8 @@ public:
     void Store(Element* Buffer, const Lane_Values& Values) const
     {
         if (Count == Soft_Device::Lane_Width) {
-            std::memcpy(Buffer + First, &Values, sizeof(Values));
+            for (int v = 0; v < Soft_Device::Vectors_Per_Lane_Group; ++v)
+                std::memcpy(Buffer + First + v * Soft_Device::Vector_Width, &Values.Part[v], sizeof(Values.Part[v]));
             return;
         }
         for (int l = 0; l < Count; ++l)
@@ -331,27 +378,35 @@ __forceinline__ bool Iterate_Orbit(const PixelLanes& Pixels, LaneFloat& Zr, Lane
     using namespace Soft_Device;
     if (Steps <= 0)
         return false;
-    const LaneMask In_Image = Pixels.Lanes_In_Image();
     LaneMask Kept;
-    const auto One_Step = [&] {
+    LaneFloat A, B;
+    const auto Candidates = [&] {
+        for (int g = 0; g < Vectors_Per_Lane_Group; ++g)
+            Kept.Part[g] = Next(Zr.Part[g], Zi.Part[g], Cr.Part[g], Ci.Part[g], A.Part[g], B.Part[g]);
+    };
+    const auto Keep = [&] {
         for (int g = 0; g < Vectors_Per_Lane_Group; ++g) {
-            Float_Vector A, B;
-            Kept.Part[g] = Next(Zr.Part[g], Zi.Part[g], Cr.Part[g], Ci.Part[g], A, B);
-            Zr.Part[g] = Kept.Part[g] ? A : Zr.Part[g];
-            Zi.Part[g] = Kept.Part[g] ? B : Zi.Part[g];
-            Kept_Steps.Part[g] -= Kept.Part[g];
+            Zr.Part[g] = Kept.Part[g] ? A.Part[g] : Zr.Part[g];
+            Zi.Part[g] = Kept.Part[g] ? B.Part[g] : Zi.Part[g];
+            Kept_Steps.Part[g] -= Kept.Part[g]; // a kept lane is -1
         }
     };
-    One_Step();
-    if (!Any(Kept & In_Image))
+    const auto One_Step = [&] {
+        Candidates();
+        Keep();
+    };
+    // The first step decides for runs that an earlier launch froze: nothing kept, nothing to keep.
+    Candidates();
+    if (!Pixels.Any_In_Image(Kept))
         return false;
+    Keep();
     int Done = 1;
     for (; Steps - Done >= 4; Done += 4) {
         One_Step();
         One_Step();
         One_Step();
         One_Step();
-        if (!Any(Kept & In_Image))
+        if (!Pixels.Any_In_Image(Kept))
             return true;
     }
     for (; Done < Steps; ++Done)
