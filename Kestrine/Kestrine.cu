@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "Colormaps.h"
@@ -313,9 +314,11 @@ __global__ void ShiftCols2D(float2* In, float2* Out, int W, int H, int, int Shif
 namespace {
 
 // Timing events belong to the library; the first live engine creates them and the last destroys them.
+// Engines may be made and destroyed on different threads, so the count and the events change under a lock.
 cudaEvent_t* Start_Event = nullptr;
 cudaEvent_t* Stop_Event = nullptr;
 int Engines_Holding_Events = 0;
+std::mutex Events_Mutex;
 
 constexpr int Block_Side = 32;
 // The colour pass addresses bytes with 32-bit offsets: four bytes a pixel.
@@ -382,13 +385,23 @@ bool Allocate_Device(T*& Pointer, std::size_t Bytes)
     return false;
 }
 
+// Launches for a render: the iterations divided by the launch size, rounded up, in integers, so that
+// it is exact for every count (single precision loses the last launch above 2^24 iterations).
+// Whether the device can run the library's kernels; the query's own failure is not an error to report.
+bool Kernels_Run_On_This_Device()
+{
+    cudaFuncAttributes Attributes;
+    if (cudaFuncGetAttributes(&Attributes, JuliaKernel) == cudaSuccess)
+        return true;
+    cudaGetLastError();
+    return false;
+}
+
 int Passes_For(int Max_Iterations, int Iterations_Per_Launch)
 {
     if (Max_Iterations <= 0 || Iterations_Per_Launch <= 0)
         return 0;
-    // Rounded up in single precision; the loop also stops once nothing remains.
-    const float Passes = std::ceil(static_cast<float>(Max_Iterations) / static_cast<float>(Iterations_Per_Launch));
-    return Passes < 2147483648.0f ? static_cast<int>(Passes) : 2147483647;
+    return Max_Iterations / Iterations_Per_Launch + (Max_Iterations % Iterations_Per_Launch != 0 ? 1 : 0);
 }
 
 // The render sequence shared by both sets; Launch_Iterations(n) launches the set's iteration kernel.
@@ -424,7 +437,9 @@ void Render(Pellarion& Engine, int Max_Iterations, int Iterations_Per_Launch, It
     LAUNCH_KERNEL(ApplyColorMap, Grid, Block, Engine.Dev_Iterations, Engine.Dev_Colormap,
                   reinterpret_cast<unsigned char*>(Engine.Dev_Grid), Engine.Width, Engine.Height);
     REPORT(cudaGetLastError());
-    cudaMemcpy(Engine.Host_Image, Engine.Dev_Grid, Pixels * 4, cudaMemcpyDeviceToHost);
+    // A picture that did not arrive is shown black, never what the host buffer held before.
+    if (cudaMemcpy(Engine.Host_Image, Engine.Dev_Grid, Pixels * 4, cudaMemcpyDeviceToHost) != cudaSuccess)
+        std::memset(Engine.Host_Image, 0, Pixels * 4);
     REPORT(cudaGetLastError());
 
     REPORT(cudaEventRecord(Event_In(Stop_Event), 0));
@@ -460,9 +475,19 @@ Pellarion::Pellarion()
     std::memcpy(GPU_Name, Properties.name, sizeof(GPU_Name));
     GPU_Name[sizeof(GPU_Name) - 1] = '\0';
 
-    if (Engines_Holding_Events++ == 0) {
-        Create_Event(Start_Event, __LINE__);
-        Create_Event(Stop_Event, __LINE__);
+    // A device that none of the library's kernel images serves (an architecture the build left out)
+    // would fail every launch: it is no device for the engine.
+    if (!Kernels_Run_On_This_Device()) {
+        GPU_Available = false;
+        return;
+    }
+
+    {
+        const std::lock_guard<std::mutex> Lock(Events_Mutex);
+        if (Engines_Holding_Events++ == 0) {
+            Create_Event(Start_Event, __LINE__);
+            Create_Event(Stop_Event, __LINE__);
+        }
     }
 
     if (!Allocate_Device(Dev_Colormap, Kestrine::Colormap_Bytes)) {
@@ -482,6 +507,7 @@ Pellarion::~Pellarion()
         Dev_Colormap = nullptr;
     }
     // Only an engine that found a device took part in creating the events.
+    const std::lock_guard<std::mutex> Lock(Events_Mutex);
     if (GPU_Available && --Engines_Holding_Events == 0) {
         Destroy_Event(Start_Event, __LINE__);
         Destroy_Event(Stop_Event, __LINE__);

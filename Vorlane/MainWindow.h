@@ -4,6 +4,7 @@
 // each control, each pan step and each zoom step with a complete new render.
 #pragma once
 
+#include <QImage>
 #include <QMainWindow>
 #include <QPointF>
 
@@ -32,6 +33,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void wheelEvent(QWheelEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -57,7 +59,12 @@ private:
     void Julia_Manual(float& Julia_Value, QLineEdit* Edit, QSlider* Slider);
     bool Set_Window(double New_X_Min, double New_X_Max, double New_Y_Min, double New_Y_Max);
     std::optional<float> Read_Number(const QLineEdit* Edit) const;
+    void Show_Values_In_Use(QLineEdit* Edit);
+    void Show_Centre();
     void Message(Box Kind, const QString& Text);
+    void Save_Picture();
+    void Write_Picture(const QString& Path);
+    void Show_Status();
 
     Ui_MainWindow* Ui;
     Pellarion* Engine;
@@ -80,4 +87,11 @@ private:
     float Y_Max;
     // Set by the first show event: a later one (a restored window) keeps what the user set.
     bool Shown_Before;
+    // Device pixels per logical pixel of the view when the image size was taken.
+    double Pixel_Ratio;
+    // The picture as last rendered, at full resolution: what Save writes.
+    QImage Picture;
+    double Frame_Milliseconds;
+    // The pointer over the picture, in the view's logical pixels, while it is there.
+    std::optional<QPointF> Cursor;
 };

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -343,3 +347,66 @@ TEST_F(Engine_Test, EngineStatesAndSizes)
 }
 
 } // namespace
+
+namespace {
+
+// Runs the command-line renderer; its exit status, and what it printed on both channels.
+int Run_Renderer(const std::string& Arguments, std::string& Printed)
+{
+    FILE* Pipe = popen(("'" KESTRINE_RENDER_PATH "' " + Arguments + " 2>&1").c_str(), "r");
+    if (!Pipe)
+        return -1;
+    char Buffer[512];
+    Printed.clear();
+    while (std::fgets(Buffer, sizeof(Buffer), Pipe))
+        Printed += Buffer;
+    const int Status = pclose(Pipe);
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+std::vector<std::uint8_t> Read_Ppm_As_Rgba(const std::string& Path)
+{
+    std::ifstream File(Path, std::ios::binary);
+    std::string Magic;
+    int W = 0, H = 0, Max = 0;
+    File >> Magic >> W >> H >> Max;
+    File.get();
+    std::vector<std::uint8_t> Rgba;
+    for (int i = 0; i < W * H && File; ++i) {
+        char Rgb[3];
+        File.read(Rgb, 3);
+        Rgba.insert(Rgba.end(), {std::uint8_t(Rgb[0]), std::uint8_t(Rgb[1]), std::uint8_t(Rgb[2]), 255});
+    }
+    return Magic == "P6" && Max == 255 ? Rgba : std::vector<std::uint8_t>{};
+}
+
+} // namespace
+
+TEST_F(Engine_Test, TheCommandLineRendererWritesTheEnginesPictureAndRefusesBadArguments)
+{
+    const std::string Out = testing::TempDir() + "kestrine-render-test.ppm";
+    std::string Printed;
+    // Centre and width with square pixels: 90 x 60 pixels over a width of 3 is a height of 2.
+    ASSERT_EQ(Run_Renderer("--set mandelbrot --center -0.5 0.25 --width 3 --square --size 90x60 --iterations 70 "
+                           "--threshold 4 --colormap JET --out '" + Out + "'",
+                           Printed),
+              0)
+        << Printed;
+    EXPECT_EQ(Read_Ppm_As_Rgba(Out), Mandelbrot(90, 60, {-2.0f, 1.0f, -0.75f, 1.25f}, JET, 4.0f, 70));
+    ASSERT_EQ(Run_Renderer("--c 0.285 0.01 --window -1 1 -0.5 0.5 --size 64 32 --colormap 3 --out '" + Out + "'", Printed),
+              0);
+    EXPECT_EQ(Read_Ppm_As_Rgba(Out), Julia(64, 32, {-1.0f, 1.0f, -0.5f, 0.5f}, HSV, {0.285f, 0.01f}, 4.0f, 100));
+
+    EXPECT_EQ(Run_Renderer("--help", Printed), 0);
+    for (const char* Option : {"--set", "--c", "--center", "--width", "--window", "--square", "--iterations",
+                               "--threshold", "--colormap", "--size", "--out"})
+        EXPECT_NE(Printed.find(Option), std::string::npos) << Option;
+    for (const char* Bad : {"--size 10x10", "--out x.ppm --size 0x10", "--out x.ppm --size 10", "--out x.ppm --bogus",
+                            "--out x.ppm --width -1", "--out x.ppm --iterations 1.5", "--out x.ppm --c 1 nan",
+                            "--out x.ppm --colormap PLAID", "--out x.ppm --set spiral", "--out x.ppm extra"}) {
+        EXPECT_EQ(Run_Renderer(Bad, Printed), 2) << Bad;
+        EXPECT_EQ(Printed.rfind("kestrine-render: ", 0), 0u) << Bad << ": " << Printed;
+    }
+    EXPECT_EQ(Run_Renderer("--size 8x8 --out /proc/kestrine-render-test.ppm", Printed), 1);
+    std::remove(Out.c_str());
+}

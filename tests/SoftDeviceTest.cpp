@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <new>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -110,26 +112,29 @@ struct Engine_On_Pattern {
     }
 };
 
-TEST_F(Soft_Device_Test, WithoutADeviceTheEngineNeverCallsTheRuntimeAgain)
+// An old driver, no device, or a device that no kernel image of the library serves: each is no GPU.
+TEST_F(Soft_Device_Test, WithoutAUsableDeviceTheEngineNeverCallsTheRuntimeAgain)
 {
-    for (const bool Old_Driver : {true, false}) {
+    enum Fault { Old_Driver, No_Device, No_Kernel_Image };
+    for (const Fault F : {Old_Driver, No_Device, No_Kernel_Image}) {
         Soft_Control::Reset_Faults();
-        if (Old_Driver)
-            Soft_Control::Report_Old_Driver(true);
-        else
-            Soft_Control::Report_No_Device(true);
+        Soft_Control::Report_Old_Driver(F == Old_Driver);
+        Soft_Control::Report_No_Device(F == No_Device);
+        Soft_Control::Report_No_Kernel_Image(F == No_Kernel_Image);
+        // Two version queries, then as far as each gets: the device count; the properties, the kernel
+        // query and the clearing of the error it leaves.
+        const std::uint64_t Discovery_Calls = F == Old_Driver ? 2u : F == No_Device ? 3u : 6u;
         const std::uint64_t Calls_Before = Soft_Control::Runtime_Calls();
         {
             Engine_On_Pattern On_Pattern;
             Pellarion& Engine = *On_Pattern.Engine;
             EXPECT_FALSE(Engine.GPU_Available);
             EXPECT_FALSE(Engine.Buffers_Ready);
-            EXPECT_EQ(Engine.Runtime_Version > Engine.Driver_Version, Old_Driver);
-            EXPECT_EQ(On_Pattern.Untouched(offsetof(Pellarion, Device_Count), 4), Old_Driver);
-            EXPECT_TRUE(On_Pattern.Untouched(offsetof(Pellarion, CC_Major), 4 + 4 + 256));
+            EXPECT_EQ(Engine.Runtime_Version > Engine.Driver_Version, F == Old_Driver);
+            EXPECT_EQ(On_Pattern.Untouched(offsetof(Pellarion, Device_Count), 4), F == Old_Driver);
+            EXPECT_EQ(On_Pattern.Untouched(offsetof(Pellarion, CC_Major), 4 + 4 + 256), F != No_Kernel_Image);
             EXPECT_TRUE(On_Pattern.Untouched(offsetof(Pellarion, Elapsed_Time), 4));
-            // Two version queries, and the device count on the path that gets that far.
-            EXPECT_EQ(Soft_Control::Runtime_Calls() - Calls_Before, Old_Driver ? 2u : 3u);
+            EXPECT_EQ(Soft_Control::Runtime_Calls() - Calls_Before, Discovery_Calls);
 
             const std::uint64_t Calls = Soft_Control::Runtime_Calls();
             Engine.Compute_Init(64, 48, -1.0f, 1.0f, -1.0f, 1.0f, HOT);
@@ -140,14 +145,15 @@ TEST_F(Soft_Device_Test, WithoutADeviceTheEngineNeverCallsTheRuntimeAgain)
             EXPECT_EQ(Engine.Host_Image, nullptr);
             EXPECT_EQ(Soft_Control::Runtime_Calls(), Calls);
         }
-        EXPECT_EQ(Soft_Control::Runtime_Calls() - Calls_Before, Old_Driver ? 2u : 3u);
+        EXPECT_EQ(Soft_Control::Runtime_Calls() - Calls_Before, Discovery_Calls);
     }
 }
 
-TEST_F(Soft_Device_Test, AFailingCopyBackPrintsOneLineAndTheRenderStillTimes)
+TEST_F(Soft_Device_Test, AFailingCopyBackShowsBlackPrintsOneLineAndTheRenderStillTimes)
 {
     Pellarion Engine;
     Engine.Compute_Init(40, 30, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
+    Engine.Compute_MandelBrot(4.0f, 100, 50); // an earlier picture, which must not stay
     Engine.Elapsed_Time = std::nanf("");
     Soft_Control::Fail_Next_Copy(cudaErrorLaunchFailure);
     testing::internal::CaptureStdout();
@@ -158,6 +164,7 @@ TEST_F(Soft_Device_Test, AFailingCopyBackPrintsOneLineAndTheRenderStillTimes)
         << Printed;
     EXPECT_FALSE(std::isnan(Engine.Elapsed_Time));
     EXPECT_GE(Engine.Elapsed_Time, 0.0f);
+    EXPECT_EQ(std::count(Engine.Host_Image, Engine.Host_Image + 40 * 30 * 4, 0), 40 * 30 * 4);
 }
 
 TEST_F(Soft_Device_Test, DestroyingTheEngineReleasesEverythingInEveryState)
@@ -204,7 +211,7 @@ TEST_F(Soft_Device_Test, WithoutAColourTableTheEngineDeclinesEveryRender)
     EXPECT_EQ(Launches("ApplyColorMap"), Colour_Passes);
 }
 
-TEST_F(Soft_Device_Test, TwoLiveEnginesShareTheTimingEvents)
+TEST_F(Soft_Device_Test, LiveEnginesShareTheTimingEventsOnAnyThread)
 {
     auto First = std::make_unique<Pellarion>();
     Pellarion Second;
@@ -222,6 +229,24 @@ TEST_F(Soft_Device_Test, TwoLiveEnginesShareTheTimingEvents)
     Second.Compute_MandelBrot(4.0f, 80, 50);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_GE(Second.Elapsed_Time, 0.0f);
+
+    // Engines made, used and destroyed on four threads at once, while this one keeps its own.
+    const std::vector<std::uint8_t> Wanted(Second.Host_Image, Second.Host_Image + 50 * 40 * 4);
+    std::atomic<int> Same_Pictures{0};
+    std::vector<std::thread> Threads;
+    for (int t = 0; t < 4; ++t)
+        Threads.emplace_back([&] {
+            for (int Round = 0; Round < 5; ++Round) {
+                Pellarion Engine;
+                Engine.Compute_Init(50, 40, -2.0f, 2.0f, -2.0f, 2.0f, BONE);
+                Engine.Compute_MandelBrot(4.0f, 80, 50);
+                Same_Pictures += Engine.Host_Image && std::memcmp(Engine.Host_Image, Wanted.data(), Wanted.size()) == 0;
+            }
+        });
+    for (std::thread& T : Threads)
+        T.join();
+    EXPECT_EQ(Same_Pictures, 20);
+    EXPECT_EQ(Soft_Control::Live_Events(), Baseline[4] + 2);
 }
 
 TEST_F(Soft_Device_Test, IterationsAreCutIntoLaunchesOfAtMostTheGivenSize)
@@ -250,6 +275,13 @@ TEST_F(Soft_Device_Test, IterationsAreCutIntoLaunchesOfAtMostTheGivenSize)
     Engine.Compute_Init(1000, 64, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
     Engine.Compute_Julia(4.0f, 10, 50, 0.0f, 0.0f);
     EXPECT_EQ(Soft_Control::Launches("JuliaKernel").Last_Grid.x, 32u);
+
+    // Exact above 2^24 iterations, where single precision would lose the last launch: 2^30 + 1 in
+    // launches of 2^24 is 65 launches (the pixel escapes at once, so each costs one step).
+    Engine.Compute_Init(1, 1, 3.0f, 3.0f, 0.0f, 0.0f, HOT);
+    const std::uint64_t Before = Launches("MandelBrotKernel");
+    Engine.Compute_MandelBrot(4.0f, (1 << 30) + 1, 1 << 24);
+    EXPECT_EQ(Launches("MandelBrotKernel") - Before, 65u);
 }
 
 TEST_F(Soft_Device_Test, TheColourTableIsUploadedOnlyWhenTheColormapChanges)
@@ -281,9 +313,31 @@ TEST_F(Soft_Device_Test, TheRuntimeChecksItsArgumentsAsCudaDoes)
     EXPECT_EQ(cudaFreeHost(Device), cudaErrorInvalidValue);
     EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidValue);
     EXPECT_EQ(cudaGetLastError(), cudaSuccess) << "reading the last error resets it";
+    // The last error belongs to the thread that made it.
+    EXPECT_EQ(cudaMemset(Host, 0, 16), cudaErrorInvalidValue);
+    std::thread([] { EXPECT_EQ(cudaGetLastError(), cudaSuccess); }).join();
+    EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidValue);
+    EXPECT_EQ(cudaMemcpy(Host, Device, 16, static_cast<cudaMemcpyKind>(7)), cudaErrorInvalidMemcpyDirection);
     EXPECT_EQ(cudaFree(Device), cudaSuccess);
     EXPECT_EQ(cudaFree(Device), cudaErrorInvalidValue) << "freed twice";
     EXPECT_EQ(cudaFree(nullptr), cudaSuccess);
+
+    // Page-locked memory: the runtime's flags, and no copy past the end of what was handed out.
+    unsigned char* Locked = nullptr;
+    EXPECT_EQ(cudaHostAlloc(&Locked, 64, 0x8u), cudaErrorInvalidValue);
+    ASSERT_EQ(cudaHostAlloc(&Locked, 64, cudaHostAllocPortable | cudaHostAllocMapped | cudaHostAllocWriteCombined),
+              cudaSuccess);
+    ASSERT_EQ(cudaMalloc(&Device, 128), cudaSuccess);
+    EXPECT_EQ(cudaMemcpy(Device, Locked + 32, 64, cudaMemcpyHostToDevice), cudaErrorInvalidValue);
+    EXPECT_EQ(cudaMemcpy(Locked + 32, Device, 32, cudaMemcpyDeviceToHost), cudaSuccess);
+    EXPECT_EQ(cudaFreeHost(Locked), cudaSuccess);
+    // An armed allocation fault waits for a real request.
+    Soft_Control::Fail_Allocation(1);
+    void* Nothing = Host;
+    EXPECT_EQ(cudaMalloc(&Nothing, 0), cudaSuccess);
+    EXPECT_EQ(Nothing, nullptr);
+    EXPECT_EQ(cudaHostAlloc(&Locked, 16, 0), cudaErrorMemoryAllocation);
+    EXPECT_EQ(cudaFree(Device), cudaSuccess);
     cudaGetLastError();
 
     EXPECT_STREQ(cudaGetErrorString(cudaErrorInsufficientDriver),

@@ -44,6 +44,8 @@ void Fail_Next_Copy(cudaError_t Error);
 void Report_Old_Driver(bool Old);
 // No device is found.
 void Report_No_Device(bool None);
+// The device has no image of the library's kernels ("no kernel image for this device").
+void Report_No_Kernel_Image(bool None);
 // Disarms every fault above.
 void Reset_Faults();
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 // The kernel built-ins, one set per worker thread. The library is loaded with the program, so its
 // thread-local storage can sit in the static block and be reached without a call.
@@ -50,7 +51,8 @@ public:
 // Checks the configuration as the runtime does and runs the job on the worker pool, at once or, for a
 // pixelwise launch, at the next call that could observe its work. A refused configuration runs
 // nothing and becomes the last error.
-void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, std::unique_ptr<Launch_Job> Job);
+// A null job (its allocation failed) is refused as "out of memory". Never throws.
+void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, std::unique_ptr<Launch_Job> Job) noexcept;
 
 // Flattened: the kernel is inlined into the loop over the threads, where it is defined in the same
 // file, so a thread costs no call. The threads of a block may run in any order; here the blocks of
@@ -94,7 +96,8 @@ void Launch_Kernel(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order 
                    Arguments... Values)
 {
     const auto Call = [Caller, Values...] { Caller(Values...); };
-    Launch(Kernel_Name, Grid, Block, Order, std::make_unique<Kernel_Job<decltype(Call)>>(Call));
+    Launch(Kernel_Name, Grid, Block, Order,
+           std::unique_ptr<Launch_Job>(new (std::nothrow) Kernel_Job<decltype(Call)>(Call)));
 }
 
 } // namespace Soft_Device

@@ -57,8 +57,6 @@ struct Device_State {
     std::map<std::string, Soft_Control::Launch_Record, std::less<>> Launches;
     std::uint64_t Host_To_Device_Copies = 0;
     std::uint64_t Runtime_Calls = 0;
-    cudaError_t Last_Error = cudaSuccess;
-
     // Pixelwise launches waiting to run, all over one grid (SoftLaunch.h).
     std::vector<std::unique_ptr<Launch_Job>> Pending;
     dim3 Pending_Grid, Pending_Block;
@@ -67,7 +65,11 @@ struct Device_State {
     cudaError_t Next_Copy_Error = cudaSuccess;
     bool Old_Driver = false;
     bool No_Device = false;
+    bool No_Kernel_Image = false;
 };
+
+// The last error belongs to the host thread, as in the runtime.
+thread_local cudaError_t Last_Error = cudaSuccess;
 
 Device_State& State()
 {
@@ -81,7 +83,8 @@ void Run_Pending()
     Device_State& Device = State();
     if (Device.Pending.empty())
         return;
-    Worker_Pool::Instance().Run(Device.Pending, Device.Pending_Grid, Device.Pending_Block);
+    if (!Worker_Pool::Instance().Run(Device.Pending, Device.Pending_Grid, Device.Pending_Block))
+        Last_Error = cudaErrorLaunchFailure; // surfaces at the call that ran them, as on a GPU
     Device.Pending.clear();
 }
 
@@ -100,7 +103,7 @@ public:
     cudaError_t Result(cudaError_t Status)
     {
         if (Status != cudaSuccess)
-            State().Last_Error = Status;
+            Last_Error = Status;
         return Status;
     }
 
@@ -127,18 +130,23 @@ std::size_t Device_Capacity()
     return Capacity;
 }
 
-std::string Processor_Name()
+// The CPU's model name, read once; "CPU" where it cannot be read. Never throws.
+const std::string& Processor_Name() noexcept
 {
-    std::ifstream Cpu_Info("/proc/cpuinfo");
-    std::string Line;
-    while (std::getline(Cpu_Info, Line)) {
-        if (Line.rfind("model name", 0) == 0) {
-            const std::size_t Colon = Line.find(':');
-            if (Colon != std::string::npos && Colon + 2 <= Line.size())
-                return Line.substr(Colon + 2);
+    static const std::string Name = []() -> std::string {
+        try {
+            std::ifstream Cpu_Info("/proc/cpuinfo");
+            std::string Line;
+            while (std::getline(Cpu_Info, Line)) {
+                const std::size_t Colon = Line.find(':');
+                if (Line.rfind("model name", 0) == 0 && Colon != std::string::npos && Colon + 2 <= Line.size())
+                    return Line.substr(Colon + 2);
+            }
+        } catch (...) {
         }
-    }
-    return "CPU";
+        return "CPU";
+    }();
+    return Name;
 }
 
 // The allocation that holds [Pointer, Pointer + Bytes), if any.
@@ -161,11 +169,14 @@ bool Is_Device(const void* Pointer, std::size_t Bytes)
     return Found && Found->Kind == Memory::Device;
 }
 
-// Host memory is anything the device did not hand out as device memory.
-bool Is_Host(const void* Pointer)
+// Host memory is anything the device did not hand out as device memory; in page-locked memory that it
+// handed out, Bytes from Pointer must stay inside the allocation.
+bool Is_Host(const void* Pointer, std::size_t Bytes)
 {
     const Allocation* Found = Find_Allocation(Pointer, 0);
-    return !Found || Found->Kind == Memory::Page_Locked;
+    if (!Found)
+        return true;
+    return Found->Kind == Memory::Page_Locked && Find_Allocation(Pointer, Bytes) == Found;
 }
 
 bool Device_Missing()
@@ -186,10 +197,10 @@ cudaError_t Allocate(void** Pointer, std::size_t Bytes, Memory Kind)
         return Device_Missing_Error();
     *Pointer = nullptr;
     Device_State& Device = State();
-    if (Device.Allocations_Until_Failure > 0 && --Device.Allocations_Until_Failure == 0)
-        return cudaErrorMemoryAllocation;
     if (Bytes == 0)
         return cudaSuccess; // the runtime hands out a null pointer for an empty request
+    if (Device.Allocations_Until_Failure > 0 && --Device.Allocations_Until_Failure == 0)
+        return cudaErrorMemoryAllocation;
     const std::size_t In_Use = Device.Live_Bytes[0] + Device.Live_Bytes[1];
     if (Bytes > Device_Capacity() - std::min(In_Use, Device_Capacity()))
         return cudaErrorMemoryAllocation;
@@ -229,12 +240,12 @@ cudaError_t Release(void* Pointer, Memory Kind)
 bool Copy_Fits(const void* Dst, const void* Src, std::size_t Count, cudaMemcpyKind Kind)
 {
     switch (Kind) {
-    case cudaMemcpyHostToHost: return Is_Host(Dst) && Is_Host(Src);
-    case cudaMemcpyHostToDevice: return Is_Device(Dst, Count) && Is_Host(Src);
-    case cudaMemcpyDeviceToHost: return Is_Host(Dst) && Is_Device(Src, Count);
+    case cudaMemcpyHostToHost: return Is_Host(Dst, Count) && Is_Host(Src, Count);
+    case cudaMemcpyHostToDevice: return Is_Device(Dst, Count) && Is_Host(Src, Count);
+    case cudaMemcpyDeviceToHost: return Is_Host(Dst, Count) && Is_Device(Src, Count);
     case cudaMemcpyDeviceToDevice: return Is_Device(Dst, Count) && Is_Device(Src, Count);
     case cudaMemcpyDefault:
-        return (Is_Host(Dst) || Is_Device(Dst, Count)) && (Is_Host(Src) || Is_Device(Src, Count));
+        return (Is_Host(Dst, Count) || Is_Device(Dst, Count)) && (Is_Host(Src, Count) || Is_Device(Src, Count));
     }
     return false;
 }
@@ -259,22 +270,30 @@ bool Known_Event(cudaEvent_t Event)
 
 } // namespace
 
-void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, std::unique_ptr<Launch_Job> Job)
+void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, std::unique_ptr<Launch_Job> Job) noexcept
 {
     // At most this many pixelwise launches wait, so that a render of millions of launches stays small.
     constexpr std::size_t Pending_Limit = 64;
     std::vector<std::unique_ptr<Launch_Job>> Now;
-    {
+    try {
         Call Launch_Call(Order == Launch_Order::Pixelwise ? Sees_Memory::No : Sees_Memory::Yes);
+        Device_State& Device = State();
+        if (!Job) {
+            Launch_Call.Result(cudaErrorMemoryAllocation);
+            return;
+        }
         if (Device_Missing()) {
             Launch_Call.Result(Device_Missing_Error());
+            return;
+        }
+        if (Device.No_Kernel_Image) {
+            Launch_Call.Result(cudaErrorNoKernelImageForDevice);
             return;
         }
         if (!Valid_Configuration(Grid, Block)) {
             Launch_Call.Result(cudaErrorInvalidConfiguration);
             return;
         }
-        Device_State& Device = State();
         auto It = Device.Launches.find(std::string_view(Kernel_Name));
         if (It == Device.Launches.end())
             It = Device.Launches.emplace(Kernel_Name, Soft_Control::Launch_Record{}).first;
@@ -293,9 +312,13 @@ void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, 
         } else {
             Now.push_back(std::move(Job));
         }
+    } catch (const std::bad_alloc&) {
+        Last_Error = cudaErrorMemoryAllocation;
+        return;
     }
     // Outside the lock: a kernel touches only the memory it was given.
-    Worker_Pool::Instance().Run(Now, Grid, Block);
+    if (!Worker_Pool::Instance().Run(Now, Grid, Block))
+        Last_Error = cudaErrorLaunchFailure;
 }
 
 } // namespace Soft_Device
@@ -338,10 +361,9 @@ cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device)
         return Api.Result(Device_Missing_Error());
     if (device != 0)
         return Api.Result(cudaErrorInvalidDevice);
-    static const std::string Name = "Software device: " + Processor_Name() + " (" +
-                                    std::to_string(Worker_Pool::Instance().Thread_Count()) + " threads)";
     std::memset(prop, 0, sizeof(*prop));
-    std::snprintf(prop->name, sizeof(prop->name), "%s", Name.c_str());
+    std::snprintf(prop->name, sizeof(prop->name), "Software device: %s (%u threads)", Processor_Name().c_str(),
+                  Worker_Pool::Instance().Thread_Count());
     prop->totalGlobalMem = Device_Capacity();
     prop->major = 0; // no CUDA architecture
     prop->minor = 0;
@@ -365,7 +387,7 @@ cudaError_t cudaMalloc(void** devPtr, std::size_t size)
 cudaError_t cudaHostAlloc(void** pHost, std::size_t size, unsigned int flags)
 {
     Call Api;
-    if (flags != cudaHostAllocDefault)
+    if ((flags & ~(cudaHostAllocPortable | cudaHostAllocMapped | cudaHostAllocWriteCombined)) != 0)
         return Api.Result(cudaErrorInvalidValue);
     return Api.Result(Allocate(pHost, size, Memory::Page_Locked));
 }
@@ -387,6 +409,8 @@ cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t count, cudaMemcpy
     Call Api;
     if (count == 0)
         return cudaSuccess;
+    if (kind < cudaMemcpyHostToHost || kind > cudaMemcpyDefault)
+        return Api.Result(cudaErrorInvalidMemcpyDirection);
     if (!dst || !src || !Copy_Fits(dst, src, count, kind))
         return Api.Result(cudaErrorInvalidValue);
     if (State().Next_Copy_Error != cudaSuccess) {
@@ -475,18 +499,31 @@ cudaError_t cudaEventDestroy(cudaEvent_t event)
     return cudaSuccess;
 }
 
+cudaError_t cudaFuncGetAttributes(cudaFuncAttributes* attr, const void* func)
+{
+    Call Api(Sees_Memory::No);
+    if (!attr || !func)
+        return Api.Result(cudaErrorInvalidValue);
+    if (Device_Missing())
+        return Api.Result(Device_Missing_Error());
+    if (State().No_Kernel_Image)
+        return Api.Result(cudaErrorNoKernelImageForDevice);
+    *attr = cudaFuncAttributes{1024, 0, 0, 0};
+    return cudaSuccess;
+}
+
 cudaError_t cudaGetLastError()
 {
     Call Api(Sees_Memory::No);
-    const cudaError_t Last = State().Last_Error;
-    State().Last_Error = cudaSuccess;
+    const cudaError_t Last = Last_Error;
+    Last_Error = cudaSuccess;
     return Last;
 }
 
 cudaError_t cudaPeekAtLastError()
 {
     Call Api(Sees_Memory::No);
-    return State().Last_Error;
+    return Last_Error;
 }
 
 const char* cudaGetErrorString(cudaError_t error)
@@ -501,6 +538,7 @@ const char* cudaGetErrorString(cudaError_t error)
     case cudaErrorInsufficientDriver: return "CUDA driver version is insufficient for CUDA runtime version";
     case cudaErrorNoDevice: return "no CUDA-capable device is detected";
     case cudaErrorInvalidDevice: return "invalid device ordinal";
+    case cudaErrorNoKernelImageForDevice: return "no kernel image is available for execution on the device";
     case cudaErrorInvalidResourceHandle: return "invalid resource handle";
     case cudaErrorNotReady: return "device not ready";
     case cudaErrorLaunchFailure: return "unspecified launch failure";
@@ -587,6 +625,11 @@ void Report_No_Device(bool None)
     With_State([&](Device_State& S) { S.No_Device = None; });
 }
 
+void Report_No_Kernel_Image(bool None)
+{
+    With_State([&](Device_State& S) { S.No_Kernel_Image = None; });
+}
+
 void Reset_Faults()
 {
     With_State([](Device_State& S) {
@@ -594,6 +637,7 @@ void Reset_Faults()
         S.Next_Copy_Error = cudaSuccess;
         S.Old_Driver = false;
         S.No_Device = false;
+        S.No_Kernel_Image = false;
     });
 }
 

@@ -1,7 +1,7 @@
 #include "WorkerPool.h"
 
 #include <algorithm>
-#include <system_error>
+#include <exception>
 
 #if defined(__SSE__) || defined(_M_X64)
 #include <xmmintrin.h>
@@ -51,8 +51,8 @@ Worker_Pool::Worker_Pool()
     for (unsigned i = 1; i < Cores; ++i) {
         try {
             Workers.emplace_back([this] { Worker_Loop(); });
-        } catch (const std::system_error&) {
-            break; // fewer workers, same results
+        } catch (const std::exception&) {
+            break; // fewer workers (none at worst: the calling thread runs every block), same results
         }
     }
 }
@@ -68,7 +68,7 @@ Worker_Pool::~Worker_Pool()
         Worker.join();
 }
 
-void Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Jobs, dim3 Launch_Grid, dim3 Launch_Block)
+bool Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Jobs, dim3 Launch_Grid, dim3 Launch_Block)
 {
     std::lock_guard<std::mutex> Serial(Launch_Mutex);
     const std::uint64_t Threads_Per_Block = std::uint64_t(Launch_Block.x) * Launch_Block.y * Launch_Block.z;
@@ -82,6 +82,7 @@ void Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Job
         Takes_Per_Row = (Launch_Grid.x + Blocks_Per_Take - 1) / Blocks_Per_Take;
         Take_Total = std::uint64_t(Takes_Per_Row) * Launch_Grid.y * Launch_Grid.z;
         Next_Take.store(0, std::memory_order_relaxed);
+        Failed.store(false, std::memory_order_relaxed);
         Workers_Busy = static_cast<unsigned>(Workers.size());
         ++Generation;
     }
@@ -92,12 +93,16 @@ void Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Job
         Take_Blocks();
     }
 
+    // Whatever happened on this thread, no worker may still hold the jobs when this returns.
     std::unique_lock<std::mutex> Lock(Mutex);
     Work_Finished.wait(Lock, [this] { return Workers_Busy == 0; });
     Jobs = nullptr;
+    return !Failed.load(std::memory_order_relaxed);
 }
 
-void Worker_Pool::Take_Blocks()
+// A block that throws (no kernel of the library does) ends the launch as a failure instead of ending
+// the process or leaving the pool waiting.
+void Worker_Pool::Take_Blocks() noexcept
 {
     for (;;) {
         const std::uint64_t Take = Next_Take.fetch_add(1, std::memory_order_relaxed);
@@ -107,8 +112,14 @@ void Worker_Pool::Take_Blocks()
         const unsigned First_X = static_cast<unsigned>(Take % Takes_Per_Row) * Blocks_Per_Take;
         const uint3 First{First_X, static_cast<unsigned>(Row % Grid.y), static_cast<unsigned>(Row / Grid.y)};
         const unsigned Count = std::min(Blocks_Per_Take, Grid.x - First_X);
-        for (const std::unique_ptr<Launch_Job>& Job : *Jobs)
-            Job->Run_Blocks(Grid, Block, First, Count);
+        try {
+            for (const std::unique_ptr<Launch_Job>& Job : *Jobs)
+                Job->Run_Blocks(Grid, Block, First, Count);
+        } catch (...) {
+            Failed.store(true, std::memory_order_relaxed);
+            Next_Take.store(Take_Total, std::memory_order_relaxed);
+            return;
+        }
     }
 }
 

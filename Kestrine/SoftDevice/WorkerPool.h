@@ -21,9 +21,9 @@ public:
     unsigned Thread_Count() const { return static_cast<unsigned>(Workers.size()) + 1; }
 
     // Runs every block of the grid for each job, the jobs in order for each block, and returns when
-    // all have run. The caller works too, so a launch costs one wake-up of the others, not a
-    // hand-over and a wait.
-    void Run(const std::vector<std::unique_ptr<Launch_Job>>& Jobs, dim3 Grid, dim3 Block);
+    // all have run (true) or one failed (false). The caller works too, so a launch costs one wake-up
+    // of the others, not a hand-over and a wait.
+    bool Run(const std::vector<std::unique_ptr<Launch_Job>>& Jobs, dim3 Grid, dim3 Block);
 
     ~Worker_Pool();
     Worker_Pool(const Worker_Pool&) = delete;
@@ -32,7 +32,7 @@ public:
 private:
     Worker_Pool();
     void Worker_Loop();
-    void Take_Blocks();
+    void Take_Blocks() noexcept;
 
     std::vector<std::thread> Workers;
     std::mutex Launch_Mutex; // one launch at a time, whoever calls
@@ -53,6 +53,7 @@ private:
     unsigned Takes_Per_Row = 1;
     std::uint64_t Take_Total = 0;
     std::atomic<std::uint64_t> Next_Take{0};
+    std::atomic<bool> Failed{false};
 };
 
 } // namespace Soft_Device

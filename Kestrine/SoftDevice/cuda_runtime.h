@@ -19,6 +19,9 @@
 
 #define CUDART_VERSION 13000
 #define cudaHostAllocDefault 0x00u
+#define cudaHostAllocPortable 0x01u
+#define cudaHostAllocMapped 0x02u
+#define cudaHostAllocWriteCombined 0x04u
 
 struct alignas(8) float2 {
     float x, y;
@@ -48,6 +51,7 @@ enum cudaError {
     cudaErrorInsufficientDriver = 35,
     cudaErrorNoDevice = 100,
     cudaErrorInvalidDevice = 101,
+    cudaErrorNoKernelImageForDevice = 209,
     cudaErrorInvalidResourceHandle = 400,
     cudaErrorNotReady = 600,
     cudaErrorLaunchFailure = 719,
@@ -97,6 +101,20 @@ cudaError_t cudaEventRecord(cudaEvent_t event, cudaStream_t stream = nullptr);
 cudaError_t cudaEventSynchronize(cudaEvent_t event);
 cudaError_t cudaEventElapsedTime(float* ms, cudaEvent_t start, cudaEvent_t end);
 cudaError_t cudaEventDestroy(cudaEvent_t event);
+
+// What the engine asks of a kernel: only whether the device has an image of it to run.
+struct cudaFuncAttributes {
+    int maxThreadsPerBlock;
+    int numRegs;
+    int binaryVersion;
+    int ptxVersion;
+};
+cudaError_t cudaFuncGetAttributes(cudaFuncAttributes* attr, const void* func);
+template <typename Kernel>
+cudaError_t cudaFuncGetAttributes(cudaFuncAttributes* attr, Kernel* entry)
+{
+    return cudaFuncGetAttributes(attr, reinterpret_cast<const void*>(entry));
+}
 
 cudaError_t cudaGetLastError();
 cudaError_t cudaPeekAtLastError();

@@ -1,13 +1,19 @@
 // The main window on the software device: every control, drag step and wheel turn, checked against
 // the library rendering the same parameters and converted pixel by pixel here.
 #include <QApplication>
+#include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -31,17 +37,29 @@ struct Box_Seen {
     QMessageBox::StandardButtons Buttons;
 };
 
-// Answers every modal message box with Ok, as a user would, and remembers what it said.
+// Answers every modal message box with Ok, as a user would, and remembers what it said; a file
+// dialog gets File_To_Choose.
 class Box_Answerer : public QObject {
 public:
     QList<Box_Seen> Seen;
+    QString File_To_Choose;
 
     Box_Answerer()
     {
         connect(&Poll, &QTimer::timeout, this, [this] {
-            if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QWidget* Modal = QApplication::activeModalWidget();
+            if (auto* Box = qobject_cast<QMessageBox*>(Modal); Box && Box->standardButtons() & QMessageBox::Yes) {
+                Box->button(QMessageBox::Yes)->click(); // the file dialog's question: replace the file? yes
+            } else if (Box) {
                 Seen.append({Box->icon(), Box->windowTitle(), Box->text(), Box->standardButtons()});
                 Box->done(QMessageBox::Ok);
+            } else if (auto* Dialog = qobject_cast<QFileDialog*>(Modal)) {
+                // Typed into the dialog's name field, then Return, as a user would.
+                // (Queued: the dialog may ask a question, which this timer must be free to answer.)
+                if (auto* Name = Dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); Name && Name->text() != File_To_Choose) {
+                    Name->setText(File_To_Choose);
+                    QTimer::singleShot(0, Name, [Name] { QTest::keyClick(Name, Qt::Key_Return); });
+                }
             }
         });
         Poll.start(5);
@@ -176,7 +194,13 @@ bool Same_Picture(const QImage& Shown, const QImage& Wanted)
     return Shown.convertToFormat(QImage::Format_ARGB32) == Wanted.convertToFormat(QImage::Format_ARGB32);
 }
 
-#define COMPARE_PICTURE(E, P) QVERIFY(Same_Picture((E).Shown(), Expected((E).View()->size(), (P))))
+// The picture is rendered at the view's size in device pixels.
+QSize Device_Size(const GPU_Graphics* View)
+{
+    return View->size() * View->devicePixelRatioF();
+}
+
+#define COMPARE_PICTURE(E, P) QVERIFY(Same_Picture((E).Shown(), Expected(Device_Size((E).View()), (P))))
 
 } // namespace
 
@@ -188,6 +212,13 @@ private slots:
 
     void The_First_Show_Resets_Renders_And_Reports_The_Device()
     {
+        {
+            // The first size is the one asked for, within the screen (offscreen: a small one).
+            MainWindow Fresh;
+            QVERIFY(Fresh.size().width() <= Fresh.screen()->availableGeometry().width());
+            QVERIFY(Fresh.size().height() <= Fresh.screen()->availableGeometry().height());
+            QCOMPARE(Fresh.size(), QSize(1600, 1200).boundedTo(Fresh.screen()->availableGeometry().size()));
+        }
         Explorer E;
         const std::uint64_t Before = Renders();
         E.Show();
@@ -208,7 +239,8 @@ private slots:
         Pellarion Probe;
         QCOMPARE(Box.Icon, QMessageBox::Information);
         QCOMPARE(Box.Title, QString::fromUtf8(Maker_Domain));
-        QCOMPARE(Box.Text, QStringLiteral("GPU Found: ") + QString::fromUtf8(Probe.GPU_Name) + " | CC: 0.0");
+        QCOMPARE(Box.Text, "No NVIDIA GPU was found: pictures are computed on the CPU by the " +
+                               QString::fromUtf8(Probe.GPU_Name) + ".");
         QCOMPARE(Box.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 
         // Restoring the window keeps what the user set, renders nothing and asks nothing.
@@ -265,83 +297,85 @@ private slots:
         COMPARE_PICTURE(E, P);
     }
 
-    void Typed_Julia_Values()
+    // Every typed value, in the C locale and in two that write numbers with a decimal comma: the
+    // program reads and writes one convention (a decimal point) whatever the locale.
+    void Typed_Values_data()
     {
+        QTest::addColumn<QLocale>("Locale");
+        QTest::newRow("C") << QLocale::c();
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany);
+        QTest::newRow("fr_FR") << QLocale(QLocale::French, QLocale::France);
+    }
+
+    void Typed_Values()
+    {
+        QFETCH(QLocale, Locale);
+        const QLocale Saved;
+        QLocale::setDefault(Locale);
         Explorer E;
         E.Show();
         QSlider* Slider = E.Get<QSlider>("Slide_Julia_Real");
-        std::uint64_t Before = Renders();
-        E.Type("LineEdit_Julia_R", "2");
-        QCOMPARE(Slider->value(), 20000);
-        QCOMPARE(Renders() - Before, 2u);
-        COMPARE_PICTURE(E, (Picture{false, -2, 2, -2, 2, 2.0f, 0.6f}));
+        QLineEdit* Real = E.Get<QLineEdit>("LineEdit_Julia_R");
+        auto Renders_For = [&](const char* Edit, const QString& Text) {
+            const std::uint64_t Before = Renders();
+            E.Type(Edit, Text);
+            return Renders() - Before;
+        };
+        auto Last_Box = [&] { return E.Boxes.Seen.isEmpty() ? QString() : E.Boxes.Seen.last().Text; };
 
-        Before = Renders();
-        E.Type("LineEdit_Julia_R", "-2.0001");
-        QCOMPARE(E.Boxes.Seen.last().Icon, QMessageBox::Warning);
-        QCOMPARE(E.Boxes.Seen.last().Text, QStringLiteral("Julia Values are limited to (-2.0 --> +2.0)"));
-        QCOMPARE(Renders(), Before);
-        QCOMPARE(Slider->value(), 20000);
-        QCOMPARE(E.Get<QLineEdit>("LineEdit_Julia_R")->text(), QStringLiteral("-2.0001"));
-
-        // The slider moves and renders -0.4001 first; the typed -0.4 is what stays.
-        Before = Renders();
-        E.Type("LineEdit_Julia_R", "-0.4");
-        QCOMPARE(Renders() - Before, 2u);
-        QCOMPARE(Slider->value(), -4001);
-        QCOMPARE(E.Get<QLineEdit>("LineEdit_Julia_R")->text(), QStringLiteral("-0.400100"));
-        COMPARE_PICTURE(E, (Picture{false, -2, 2, -2, 2, -0.4f, 0.6f}));
-
-        // Same slider position: one render, the text stays as typed.
-        Before = Renders();
-        E.Type("LineEdit_Julia_I", "0.60001");
-        QCOMPARE(Renders() - Before, 1u);
-        QCOMPARE(E.Get<QLineEdit>("LineEdit_Julia_I")->text(), QStringLiteral("0.60001"));
-        COMPARE_PICTURE(E, (Picture{false, -2, 2, -2, 2, -0.4f, 0.60001f}));
-
-        E.Type("LineEdit_Julia_I", "1e39");
-        QCOMPARE(E.Boxes.Seen.last().Icon, QMessageBox::Critical);
-        QCOMPARE(E.Boxes.Seen.last().Text, QStringLiteral("Invalid Number!"));
-    }
-
-    void Typed_Centres()
-    {
-        Explorer E;
-        E.Show();
-        std::uint64_t Before = Renders();
-        E.Get<QLineEdit>("LineEdit_Y")->setText("0.0");
-        E.Type("LineEdit_X", "10");
-        QCOMPARE(Renders() - Before, 1u);
-        COMPARE_PICTURE(E, (Picture{false, 8, 12, -2, 2}));
-        QCOMPARE(E.Get<QLineEdit>("LineEdit_X")->text(), QStringLiteral("10"));
-
+        // What the program wrote reads back as itself: the Julia fields after the first show, the centre
+        // fields after a drag. Return re-renders the same picture and asks nothing.
+        QCOMPARE(Renders_For("LineEdit_Julia_I", E.Get<QLineEdit>("LineEdit_Julia_I")->text()), 1u);
+        QCOMPARE(Renders_For("LineEdit_Julia_R", Real->text()), 1u);
+        COMPARE_PICTURE(E, Picture{});
+        E.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, {100, 100});
+        E.Mouse(QEvent::MouseMove, Qt::NoButton, {117, 93});
+        E.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, {117, 93});
+        const QString X_Text = E.Get<QLineEdit>("LineEdit_X")->text(), Y_Text = E.Get<QLineEdit>("LineEdit_Y")->text();
         const int Boxes = E.Boxes.Seen.size();
-        Before = Renders();
-        E.Type("LineEdit_X", "10.5");
-        E.Type("LineEdit_Y", "-0.5"); // both fields are read, so X still refuses
-        QCOMPARE(E.Boxes.Seen.size(), Boxes + 2);
-        QCOMPARE(E.Boxes.Seen.last().Text, QStringLiteral("Coordinates are limited to (-10.0 --> +10.0)"));
-        E.Type("LineEdit_X", "1e39");
-        QCOMPARE(E.Boxes.Seen.last().Text, QStringLiteral("Invalid Number!"));
-        // An empty field cannot be read: refused, not taken as 0.
-        E.Get<QLineEdit>("LineEdit_Y")->clear();
-        E.Type("LineEdit_X", "1");
-        QCOMPARE(E.Boxes.Seen.last().Text, QStringLiteral("Invalid Number!"));
-        QCOMPARE(Renders(), Before);
-        COMPARE_PICTURE(E, (Picture{false, 8, 12, -2, 2}));
-    }
+        QCOMPARE(Renders_For("LineEdit_X", X_Text), 1u);
+        QCOMPARE(E.Boxes.Seen.size(), Boxes);
+        const double Dx = 17.0 / E.View()->width() * 4.0f, Dy = -7.0 / E.View()->height() * 4.0f;
+        QVERIFY(std::fabs(X_Text.toDouble() - -Dx) < 1e-6 && std::fabs(Y_Text.toDouble() - -Dy) < 1e-6);
 
-    void Typed_Numbers_Are_Read_As_The_Validator_Reads_Them()
-    {
-        const QLocale Saved;
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        {
-            Explorer E;
-            E.Show();
-            E.Get<QLineEdit>("LineEdit_Y")->setText("0,25");
-            E.Type("LineEdit_X", "1,5");
-            COMPARE_PICTURE(E, (Picture{false, -0.5f, 3.5f, -1.75f, 2.25f}));
+        // A typed Julia value is used and shown as typed, renders once; the slider follows.
+        QCOMPARE(Renders_For("LineEdit_Julia_R", "-0.8"), 1u);
+        QCOMPARE(Slider->value(), -8001);
+        QCOMPARE(Real->text(), QStringLiteral("-0.8"));
+        QCOMPARE(Renders_For("LineEdit_Julia_R", "2"), 1u);
+        QCOMPARE(Slider->value(), 20000);
+        QCOMPARE(Renders_For("LineEdit_Julia_I", "0.60001"), 1u);
+
+        // Refused values change nothing, render nothing, and the field shows the value in use again.
+        struct Refusal {
+            const char* Edit;
+            const char* Text;
+            const char* Box;
+        };
+        const QString Julia_Limit = QStringLiteral("Julia Values are limited to (-2.0 --> +2.0)");
+        const QString Centre_Limit = QStringLiteral("Coordinates are limited to (-10.0 --> +10.0)");
+        for (const Refusal& R : {Refusal{"LineEdit_Julia_R", "-2.0001", "Julia"}, Refusal{"LineEdit_Julia_R", "0,5", "Invalid"},
+                                 Refusal{"LineEdit_Julia_R", "1e39", "Invalid"}, Refusal{"LineEdit_Julia_I", "abc", "Invalid"},
+                                 Refusal{"LineEdit_Julia_I", "-", "Invalid"}, Refusal{"LineEdit_Julia_I", "", "Invalid"},
+                                 Refusal{"LineEdit_X", "10.5", "Centre"}, Refusal{"LineEdit_Y", "0,5", "Invalid"},
+                                 Refusal{"LineEdit_X", "1e39", "Invalid"}}) {
+            const QString In_Use = E.Get<QLineEdit>(R.Edit)->text();
+            QCOMPARE(Renders_For(R.Edit, QString::fromLatin1(R.Text)), 0u);
+            QCOMPARE(Last_Box(), R.Box[0] == 'J' ? Julia_Limit : R.Box[0] == 'C' ? Centre_Limit
+                                                                               : QStringLiteral("Invalid Number!"));
+            QCOMPARE(E.Get<QLineEdit>(R.Edit)->text(), R.Edit[9] == 'J' ? (R.Edit[15] == 'R' ? QStringLiteral("2.000000")
+                                                                                            : QStringLiteral("0.600010"))
+                                                                       : In_Use);
         }
+        QCOMPARE(Slider->value(), 20000);
+        COMPARE_PICTURE(E, (Picture{false, float(-2.0f - Dx), float(2.0f - Dx), float(-2.0f - Dy), float(2.0f - Dy), 2.0f,
+                                    0.60001f}));
+
+        // The centre limit is inclusive; both fields are read.
+        E.Get<QLineEdit>("LineEdit_Y")->setText("0.0");
+        QCOMPARE(Renders_For("LineEdit_X", "10"), 1u);
+        COMPARE_PICTURE(E, (Picture{false, 8, 12, -2, 2, 2.0f, 0.60001f}));
+        QCOMPARE(E.Get<QLineEdit>("LineEdit_X")->text(), QStringLiteral("10"));
         QLocale::setDefault(Saved);
     }
 
@@ -403,6 +437,92 @@ private slots:
         QCOMPARE(Renders(), Before);
     }
 
+    // Run once more by the suite with QT_SCALE_FACTOR=2: every device pixel is rendered, and a drag
+    // moves the picture by as many logical pixels as the pointer moved.
+    void High_DPI_Pictures_Are_Sharp()
+    {
+        Explorer E;
+        E.Show();
+        QCOMPARE(E.View()->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+        QCOMPARE(E.Shown().size(), Device_Size(E.View()));
+        COMPARE_PICTURE(E, Picture{});
+        E.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, {100, 100});
+        E.Mouse(QEvent::MouseMove, Qt::NoButton, {200, 100});
+        E.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, {200, 100});
+        const double Dx = 100.0 / E.View()->width() * 4.0f;
+        COMPARE_PICTURE(E, (Picture{false, float(-2.0f - Dx), float(2.0f - Dx), -2, 2}));
+        E.Wheel(E.View()->viewport(), -120);
+        const float Half = float(4.0f * 0.8695652f) * 0.5f, Centre = float(4.0f * 0.5 + float(-2.0f - Dx));
+        COMPARE_PICTURE(E, (Picture{false, Centre - Half, Centre + Half, -Half, Half}));
+    }
+
+    void Saving_The_Picture()
+    {
+        Explorer E;
+        E.Show();
+        QAction* Save = nullptr;
+        for (QAction* Action : E.Window.actions())
+            if (Action->shortcut() == QKeySequence(QKeySequence::Save))
+                Save = Action;
+        QVERIFY(Save);
+        QTemporaryDir Folder;
+        const QString Kept = Folder.filePath("kept.xyz");
+        QFile Existing(Kept);
+        QVERIFY(Existing.open(QIODevice::WriteOnly) && Existing.write("keep") == 4);
+        Existing.close();
+        // Exactly as rendered, at full resolution; PNG where the name has no extension.
+        for (const QString& Name : {QStringLiteral("picture.png"), QStringLiteral("picture"), QStringLiteral("picture.bmp")}) {
+            E.Boxes.File_To_Choose = Folder.filePath(Name);
+            Save->trigger();
+            const QImage Written(Folder.filePath(Name.contains('.') ? Name : Name + ".png"));
+            QCOMPARE(Written.size(), Device_Size(E.View()));
+            QVERIFY(Same_Picture(Written, E.Shown()));
+        }
+        // A format that cannot be written, or a place where nothing can be written: a message, and
+        // nothing lost.
+        int Boxes = E.Boxes.Seen.size();
+        for (const QString& Path : {Kept, QStringLiteral("/proc/vorlane-picture.png")}) {
+            E.Boxes.File_To_Choose = Path;
+            Save->trigger();
+            QCOMPARE(E.Boxes.Seen.size(), ++Boxes);
+            QVERIFY2(E.Boxes.Seen.last().Text.startsWith("The picture could not be saved to " + Path),
+                     qPrintable(E.Boxes.Seen.last().Text));
+        }
+        QVERIFY(Existing.open(QIODevice::ReadOnly));
+        QCOMPARE(Existing.readAll(), QByteArray("keep"));
+    }
+
+    void The_Status_Line_Says_Where_The_Pointer_Is()
+    {
+        Explorer E;
+        E.Show();
+        auto Pointer_At = [&](QPoint At) {
+            QMouseEvent Move(QEvent::MouseMove, QPointF(At), QPointF(E.View()->viewport()->mapToGlobal(At)), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(E.View()->viewport(), &Move);
+            return E.Window.statusBar()->currentMessage();
+        };
+        const QString Line = Pointer_At({40, 30});
+        QVERIFY2(Line.startsWith("CPU  |  ") && Line.contains(" ms  |  "), qPrintable(Line));
+        const QRegularExpressionMatch Point = QRegularExpression("x = (-?[0-9.]+), y = (-?[0-9.]+)").match(Line);
+        QVERIFY2(Point.hasMatch(), qPrintable(Line));
+        // The plane point of the pixel under the pointer, to a digit finer than a pixel and no coarser.
+        const QSize Size = Device_Size(E.View());
+        const double Step_X = 4.0 / (Size.width() - 1), Step_Y = 4.0 / (Size.height() - 1);
+        const double Ratio = E.View()->devicePixelRatioF();
+        QVERIFY(std::fabs(Point.captured(1).toDouble() - (-2.0 + Step_X * 40 * Ratio)) <= Step_X);
+        QVERIFY(std::fabs(Point.captured(2).toDouble() - (-2.0 + Step_Y * 30 * Ratio)) <= Step_Y);
+        const int Decimals = int(Point.captured(1).size() - Point.captured(1).indexOf('.') - 1);
+        QVERIFY(std::pow(10.0, -Decimals) <= Step_X && std::pow(10.0, 1 - Decimals) > Step_X);
+        QVERIFY(!Line.contains("single precision"));
+
+        // Zoomed to a width of 1e-5 near -0.74 + 0.13i, a pixel is a few float steps wide: said so.
+        E.Type("LineEdit_Y", "0.13");
+        E.Type("LineEdit_X", "-0.74");
+        QMetaObject::invokeMethod(&E.Window, "Scale", Q_ARG(float, 2.5e-6f));
+        QVERIFY(Pointer_At({40, 30}).contains("single precision limit: zooming further only enlarges the pixels"));
+    }
+
     void A_View_Without_Area_Renders_Nothing_And_Survives()
     {
         Explorer E;
@@ -418,12 +538,13 @@ private slots:
 
     void Without_A_Device_The_Window_Says_So_And_Shows_Black()
     {
-        for (const bool Old_Driver : {false, true}) {
+        // No device, an old driver, a device no kernel image serves.
+        for (const int Fault : {0, 1, 2}) {
+            const bool Old_Driver = Fault == 1;
             Soft_Control::Reset_Faults();
-            if (Old_Driver)
-                Soft_Control::Report_Old_Driver(true);
-            else
-                Soft_Control::Report_No_Device(true);
+            Soft_Control::Report_No_Device(Fault == 0);
+            Soft_Control::Report_Old_Driver(Fault == 1);
+            Soft_Control::Report_No_Kernel_Image(Fault == 2);
             Captured_Stdout Out;
             {
                 Explorer E;
