@@ -73,22 +73,6 @@ bool Same(float2 a, float2 b)
     return a.x == b.x && a.y == b.y;
 }
 
-std::vector<float2> Row_Of(std::initializer_list<int> Values)
-{
-    std::vector<float2> Row;
-    for (int v : Values)
-        Row.push_back(make_float2(float(v), float(-v)));
-    return Row;
-}
-
-std::vector<int> Reals(const std::vector<float2>& Row)
-{
-    std::vector<int> Values;
-    for (const float2& v : Row)
-        Values.push_back(int(v.x));
-    return Values;
-}
-
 TEST_F(Direct_Launch, ConversionsAndTheComplexProduct)
 {
     const int W = 5, H = 3;
@@ -218,64 +202,47 @@ TEST_F(Direct_Launch, DeployPlacesInTheCentreAndCropCutsItOut)
     EXPECT_EQ(Real_Cut[W * H], Sentinel);
 }
 
-// Runs ShiftRows2D (or ShiftCols2D) over a W x H image; the element after the image must stay untouched.
-std::vector<float2> Shifted(bool Columns, const std::vector<float2>& Image, int W, int H, int Shift, int Direction)
+// Runs ShiftRows2D (or ShiftCols2D) over a W x H image, element y * W + x holding the value 10 y + x (or,
+// for columns, 10 x + y) in its real part; the real parts of the result, where the element after the
+// image must stay untouched.
+std::vector<int> Shifted(bool Columns, int W, int H, int Shift, int Direction)
 {
+    std::vector<float2> Image;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            Image.push_back(make_float2(float(Columns ? 10 * x + y : 10 * y + x), float(-y)));
     Device_Buffer<float2> In(Image), Out(std::vector<float2>(W * H + 1, Complex_Sentinel));
     if (Columns)
         LAUNCH_KERNEL(ShiftCols2D, Grid_Over(W, H), Block, In.Get(), Out.Get(), W, H, 99, Shift, Direction);
     else
         LAUNCH_KERNEL(ShiftRows2D, Grid_Over(W, H), Block, In.Get(), Out.Get(), W, H, Shift, 99, Direction);
     Finish();
-    auto Result = Out.Read();
+    const auto Result = Out.Read();
     EXPECT_TRUE(Same(Result.back(), Complex_Sentinel));
-    Result.pop_back();
-    return Result;
+    std::vector<int> Values;
+    for (int i = 0; i < W * H; ++i)
+        Values.push_back(int(Result[i].x));
+    return Values;
 }
 
-std::vector<float2> Shift_Rows(const std::vector<float2>& Image, int W, int H, int Shift, int Direction)
+// With ceil(L/2) and direction 1 element 0 moves to the middle of its row (or column), with floor(L/2)
+// and another direction it moves back; rows of two, and columns, each on their own.
+TEST_F(Direct_Launch, ShiftsCentreAndUncentreEvenAndOddRowsAndColumns)
 {
-    return Shifted(false, Image, W, H, Shift, Direction);
-}
-
-std::vector<float2> Shift_Columns(const std::vector<float2>& Image, int W, int H, int Shift, int Direction)
-{
-    return Shifted(true, Image, W, H, Shift, Direction);
-}
-
-TEST_F(Direct_Launch, RowShiftsCentreAndUncentreEvenAndOddRows)
-{
-    const auto Odd = Row_Of({0, 1, 2, 3, 4});
-    EXPECT_EQ(Reals(Shift_Rows(Odd, 5, 1, 3, 1)), (std::vector<int>{3, 4, 0, 1, 2}));
-    EXPECT_EQ(Reals(Shift_Rows(Odd, 5, 1, 2, 0)), (std::vector<int>{2, 3, 4, 0, 1}));
-    const auto Even = Row_Of({0, 1, 2, 3});
-    EXPECT_EQ(Reals(Shift_Rows(Even, 4, 1, 2, 1)), (std::vector<int>{2, 3, 0, 1}));
-    EXPECT_EQ(Reals(Shift_Rows(Even, 4, 1, 2, 0)), (std::vector<int>{2, 3, 0, 1}));
-
-    // Two rows at once, each rotated on its own; the inverse shift restores them.
-    const auto Two_Rows = Row_Of({0, 1, 2, 3, 4, 10, 11, 12, 13, 14});
-    const auto Centred = Shift_Rows(Two_Rows, 5, 2, 3, 1);
-    EXPECT_EQ(Reals(Centred), (std::vector<int>{3, 4, 0, 1, 2, 13, 14, 10, 11, 12}));
-    const auto Restored = Shift_Rows(Centred, 5, 2, 2, 0);
-    for (std::size_t i = 0; i < Two_Rows.size(); ++i)
-        EXPECT_TRUE(Same(Restored[i], Two_Rows[i])) << i;
+    struct Case {
+        bool Columns;
+        int W, H, Shift, Direction;
+        std::vector<int> Values;
+    };
+    for (const Case& c : {Case{false, 5, 1, 3, 1, {3, 4, 0, 1, 2}}, Case{false, 5, 1, 2, 0, {2, 3, 4, 0, 1}},
+                          Case{false, 4, 1, 2, 1, {2, 3, 0, 1}}, Case{false, 4, 1, 2, 0, {2, 3, 0, 1}},
+                          Case{false, 5, 2, 3, 1, {3, 4, 0, 1, 2, 13, 14, 10, 11, 12}},
+                          Case{true, 2, 5, 3, 1, {3, 13, 4, 14, 0, 10, 1, 11, 2, 12}},
+                          Case{true, 2, 5, 2, 0, {2, 12, 3, 13, 4, 14, 0, 10, 1, 11}}, Case{true, 1, 4, 2, 1, {2, 3, 0, 1}}})
+        EXPECT_EQ(Shifted(c.Columns, c.W, c.H, c.Shift, c.Direction), c.Values)
+            << (c.Columns ? "columns " : "rows ") << c.W << " x " << c.H << " by " << c.Shift;
     // An undefined shift writes nothing outside its rows.
-    Shift_Rows(Odd, 5, 1, 0, 1);
-}
-
-TEST_F(Direct_Launch, ColumnShiftsCentreAndUncentreEvenAndOddColumns)
-{
-    // Two columns of five; the column shift moves whole rows.
-    const auto Image = Row_Of({0, 10, 1, 11, 2, 12, 3, 13, 4, 14});
-    const auto Centred = Shift_Columns(Image, 2, 5, 3, 1);
-    EXPECT_EQ(Reals(Centred), (std::vector<int>{3, 13, 4, 14, 0, 10, 1, 11, 2, 12}));
-    EXPECT_EQ(Reals(Shift_Columns(Image, 2, 5, 2, 0)), (std::vector<int>{2, 12, 3, 13, 4, 14, 0, 10, 1, 11}));
-    const auto Restored = Shift_Columns(Centred, 2, 5, 2, 0);
-    for (std::size_t i = 0; i < Image.size(); ++i)
-        EXPECT_TRUE(Same(Restored[i], Image[i])) << i;
-    const auto Even = Row_Of({0, 1, 2, 3});
-    EXPECT_EQ(Reals(Shift_Columns(Even, 1, 4, 2, 1)), (std::vector<int>{2, 3, 0, 1}));
-    EXPECT_EQ(Reals(Shift_Columns(Even, 1, 4, 2, 0)), (std::vector<int>{2, 3, 0, 1}));
+    Shifted(false, 5, 1, 0, 1);
 }
 
 TEST_F(Direct_Launch, EscapeTimeKernelsGiveTheSameCountsForAnyBlockShape)

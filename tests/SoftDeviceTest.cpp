@@ -1,4 +1,5 @@
-// The engine on the software device, watched through the device's counters and broken by its faults.
+// The engine on the software device, watched through the device's counters and broken by its faults,
+// and the device's own runtime rules.
 #include <Pellarion.h>
 #include <SoftControl.h>
 
@@ -8,10 +9,10 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +28,8 @@ Live_Counts Live_Now()
             Soft_Control::Live_Host_Allocations(), Soft_Control::Live_Host_Bytes(), Soft_Control::Live_Events()};
 }
 
+// Every test ends with everything it made released: engines destroyed in every state the tests bring
+// them into.
 class Soft_Device_Test : public ::testing::Test {
 protected:
     void SetUp() override { Soft_Control::Reset_Faults(); }
@@ -49,46 +52,54 @@ bool No_Buffers(const Pellarion& E)
     return !E.Buffers_Ready && !E.Dev_Grid && !E.Dev_Iterations && !E.Dev_Z_Real && !E.Dev_Z_Imag && !E.Host_Image;
 }
 
-TEST_F(Soft_Device_Test, EachFailingImageAllocationLeavesTheEngineIdle)
+void Init(Pellarion& Engine, int W, int H, int Colormap = HOT)
 {
-    for (int Failing = 1; Failing <= 5; ++Failing) {
-        Pellarion Engine;
-        const Live_Counts With_Table = Live_Now();
-        Soft_Control::Fail_Allocation(Failing);
-        testing::internal::CaptureStdout();
-        Engine.Compute_Init(64, 48, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
-        EXPECT_TRUE(No_Buffers(Engine)) << "allocation " << Failing;
-        EXPECT_EQ(Engine.Width, 64);
-        EXPECT_EQ(Engine.Height, 48);
-        EXPECT_EQ(Live_Now(), With_Table) << "allocation " << Failing;
-
-        // The same size is not tried again; renders do nothing; nothing is printed, now or later.
-        const std::uint64_t Calls = Soft_Control::Runtime_Calls();
-        Engine.Compute_Init(64, 48, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
-        Engine.Compute_Julia(4.0f, 100, 50, 0.0f, 0.0f);
-        EXPECT_EQ(Soft_Control::Runtime_Calls(), Calls);
-        Engine.Compute_Init(65, 48, -2.0f, 2.0f, -2.0f, 2.0f, JET);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-        EXPECT_TRUE(Engine.Buffers_Ready);
-        EXPECT_NE(Engine.Host_Image, nullptr);
-    }
+    Engine.Compute_Init(W, H, -2.0f, 2.0f, -2.0f, 2.0f, static_cast<Colormap_t>(Colormap));
 }
 
-TEST_F(Soft_Device_Test, OversizedImagesAllocateNothing)
+// Each failing allocation (from Ready, on a new size) and each size no buffer or grid can hold leaves
+// the engine Idle with nothing held and prints nothing; the same size is not tried again, renders do
+// nothing, and a good size works again. Without its colour table the engine declines every render.
+TEST_F(Soft_Device_Test, FailedOrRefusedAllocationsLeaveTheEngineIdle)
 {
-    Pellarion Engine;
-    const Live_Counts With_Table = Live_Now();
-    for (const auto& Size : {std::array<int, 2>{-1, 100}, {100, 0}, {65536, 65536}, {32768, 32768}, {1, 2097120}}) {
-        Engine.Compute_Init(Size[0], Size[1], -2.0f, 2.0f, -2.0f, 2.0f, HOT);
-        EXPECT_TRUE(No_Buffers(Engine)) << Size[0] << " x " << Size[1];
-        EXPECT_EQ(Live_Now(), With_Table) << Size[0] << " x " << Size[1];
-    }
+    for (int Failing = 0; Failing <= 5; ++Failing)
+        for (const auto& Size : Failing ? std::vector<std::array<int, 2>>{{64, 48}}
+                                        : std::vector<std::array<int, 2>>{{-1, 100}, {100, 0}, {65536, 65536},
+                                                                          {32768, 32768}, {1, 2097120}}) {
+            Pellarion Engine;
+            const Live_Counts With_Table = Live_Now();
+            Init(Engine, 32, 32);
+            Soft_Control::Fail_Allocation(Failing);
+            testing::internal::CaptureStdout();
+            Init(Engine, Size[0], Size[1]);
+            EXPECT_TRUE(No_Buffers(Engine)) << "allocation " << Failing << ", " << Size[0] << " x " << Size[1];
+            EXPECT_EQ(Live_Now(), With_Table);
+            EXPECT_EQ((std::array<int, 2>{Engine.Width, Engine.Height}), Size);
+            const std::uint64_t Calls = Soft_Control::Runtime_Calls();
+            Init(Engine, Size[0], Size[1]);
+            Engine.Compute_Julia(4.0f, 100, 50, 0.0f, 0.0f);
+            EXPECT_EQ(Soft_Control::Runtime_Calls(), Calls);
+            Init(Engine, 65, 48, JET);
+            EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+            EXPECT_TRUE(Engine.Buffers_Ready && Engine.Host_Image);
+        }
     // The tallest image a launch grid can still cover is accepted, and renders.
-    Engine.Compute_Init(1, 2097119, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
-    EXPECT_TRUE(Engine.Buffers_Ready);
+    Pellarion Engine;
+    Init(Engine, 1, 2097119);
     testing::internal::CaptureStdout();
     Engine.Compute_Julia(4.0f, 2, 50, 0.0f, 0.0f);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(Engine.Buffers_Ready);
+
+    Soft_Control::Fail_Allocation(1);
+    Pellarion Without_Table;
+    EXPECT_TRUE(Without_Table.GPU_Available && !Without_Table.Dev_Colormap);
+    const std::uint64_t Uploads = Soft_Control::Host_To_Device_Copies(), Colour_Passes = Launches("ApplyColorMap");
+    Init(Without_Table, 64, 48);
+    Without_Table.Compute_Julia(4.0f, 100, 50, 0.0f, 0.0f);
+    EXPECT_TRUE(No_Buffers(Without_Table));
+    EXPECT_EQ(Soft_Control::Host_To_Device_Copies(), Uploads);
+    EXPECT_EQ(Launches("ApplyColorMap"), Colour_Passes);
 }
 
 // The engine runs its constructor on storage the program owns, as the program does.
@@ -96,19 +107,11 @@ struct Engine_On_Pattern {
     alignas(Pellarion) unsigned char Storage[sizeof(Pellarion)];
     Pellarion* Engine;
 
-    Engine_On_Pattern()
-    {
-        std::memset(Storage, 0xA5, sizeof(Storage));
-        Engine = new (Storage) Pellarion();
-    }
+    Engine_On_Pattern() : Engine((std::memset(Storage, 0xA5, sizeof(Storage)), new (Storage) Pellarion())) {}
     ~Engine_On_Pattern() { Engine->~Pellarion(); }
-
     bool Untouched(std::size_t Offset, std::size_t Bytes) const
     {
-        for (std::size_t i = Offset; i < Offset + Bytes; ++i)
-            if (Storage[i] != 0xA5)
-                return false;
-        return true;
+        return std::all_of(Storage + Offset, Storage + Offset + Bytes, [](unsigned char b) { return b == 0xA5; });
     }
 };
 
@@ -117,7 +120,6 @@ TEST_F(Soft_Device_Test, WithoutAUsableDeviceTheEngineNeverCallsTheRuntimeAgain)
 {
     enum Fault { Old_Driver, No_Device, No_Kernel_Image };
     for (const Fault F : {Old_Driver, No_Device, No_Kernel_Image}) {
-        Soft_Control::Reset_Faults();
         Soft_Control::Report_Old_Driver(F == Old_Driver);
         Soft_Control::Report_No_Device(F == No_Device);
         Soft_Control::Report_No_Kernel_Image(F == No_Kernel_Image);
@@ -128,22 +130,17 @@ TEST_F(Soft_Device_Test, WithoutAUsableDeviceTheEngineNeverCallsTheRuntimeAgain)
         {
             Engine_On_Pattern On_Pattern;
             Pellarion& Engine = *On_Pattern.Engine;
-            EXPECT_FALSE(Engine.GPU_Available);
-            EXPECT_FALSE(Engine.Buffers_Ready);
+            EXPECT_TRUE(!Engine.GPU_Available && !Engine.Buffers_Ready);
             EXPECT_EQ(Engine.Runtime_Version > Engine.Driver_Version, F == Old_Driver);
             EXPECT_EQ(On_Pattern.Untouched(offsetof(Pellarion, Device_Count), 4), F == Old_Driver);
             EXPECT_EQ(On_Pattern.Untouched(offsetof(Pellarion, CC_Major), 4 + 4 + 256), F != No_Kernel_Image);
             EXPECT_TRUE(On_Pattern.Untouched(offsetof(Pellarion, Elapsed_Time), 4));
             EXPECT_EQ(Soft_Control::Runtime_Calls() - Calls_Before, Discovery_Calls);
-
-            const std::uint64_t Calls = Soft_Control::Runtime_Calls();
             Engine.Compute_Init(64, 48, -1.0f, 1.0f, -1.0f, 1.0f, HOT);
             Engine.Compute_Julia(4.0f, 100, 50, 0.0f, 0.0f);
             Engine.Compute_MandelBrot(4.0f, 100, 50);
             EXPECT_EQ(Engine.X_Min, -2.0f) << "nothing is stored without a device";
-            EXPECT_EQ(Engine.Width, 0);
-            EXPECT_EQ(Engine.Host_Image, nullptr);
-            EXPECT_EQ(Soft_Control::Runtime_Calls(), Calls);
+            EXPECT_TRUE(Engine.Width == 0 && !Engine.Host_Image);
         }
         EXPECT_EQ(Soft_Control::Runtime_Calls() - Calls_Before, Discovery_Calls);
     }
@@ -152,76 +149,29 @@ TEST_F(Soft_Device_Test, WithoutAUsableDeviceTheEngineNeverCallsTheRuntimeAgain)
 TEST_F(Soft_Device_Test, AFailingCopyBackShowsBlackPrintsOneLineAndTheRenderStillTimes)
 {
     Pellarion Engine;
-    Engine.Compute_Init(40, 30, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
+    Init(Engine, 40, 30);
     Engine.Compute_MandelBrot(4.0f, 100, 50); // an earlier picture, which must not stay
     Engine.Elapsed_Time = std::nanf("");
     Soft_Control::Fail_Next_Copy(cudaErrorLaunchFailure);
     testing::internal::CaptureStdout();
     Engine.Compute_MandelBrot(4.0f, 100, 50);
     const std::string Printed = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(std::regex_match(Printed, std::regex("CUDA ERROR: unspecified launch failure in \\S*Kestrine\\.cu at "
-                                                     "line [1-9][0-9]*\n")))
-        << Printed;
-    EXPECT_FALSE(std::isnan(Engine.Elapsed_Time));
+    const std::string Start = "CUDA ERROR: unspecified launch failure in ", Place = "Kestrine.cu at line ";
+    EXPECT_EQ(Printed.rfind(Start, 0), 0u) << Printed;
+    EXPECT_GT(std::atoi(Printed.c_str() + Printed.find(Place) + Place.size()), 0) << Printed;
+    EXPECT_EQ(std::count(Printed.begin(), Printed.end(), '\n'), 1) << Printed;
     EXPECT_GE(Engine.Elapsed_Time, 0.0f);
     EXPECT_EQ(std::count(Engine.Host_Image, Engine.Host_Image + 40 * 30 * 4, 0), 40 * 30 * 4);
-}
-
-TEST_F(Soft_Device_Test, DestroyingTheEngineReleasesEverythingInEveryState)
-{
-    auto Destroyed_Clean = [&](auto Bring_Into_State) {
-        {
-            Pellarion Engine;
-            Bring_Into_State(Engine);
-        }
-        Soft_Control::Reset_Faults();
-        return Live_Now() == Baseline;
-    };
-    EXPECT_TRUE(Destroyed_Clean([](Pellarion&) {}));
-    EXPECT_TRUE(Destroyed_Clean([](Pellarion& E) {
-        E.Compute_Init(300, 200, -2.0f, 2.0f, -2.0f, 2.0f, SKY);
-        E.Compute_Julia(4.0f, 60, 50, -0.4f, 0.6f);
-    }));
-    EXPECT_TRUE(Destroyed_Clean([](Pellarion& E) {
-        E.Compute_Init(300, 200, -2.0f, 2.0f, -2.0f, 2.0f, SKY);
-        Soft_Control::Fail_Allocation(4);
-        E.Compute_Init(301, 200, -2.0f, 2.0f, -2.0f, 2.0f, SKY);
-    }));
-    EXPECT_TRUE(Destroyed_Clean([](Pellarion& E) { E.Compute_Init(-3, 200, -2.0f, 2.0f, -2.0f, 2.0f, SKY); }));
-    Soft_Control::Fail_Allocation(1); // the colour table, the constructor's only allocation
-    EXPECT_TRUE(Destroyed_Clean([](Pellarion& E) { E.Compute_Init(30, 20, -2.0f, 2.0f, -2.0f, 2.0f, SKY); }));
-    Soft_Control::Report_No_Device(true);
-    EXPECT_TRUE(Destroyed_Clean([](Pellarion& E) { E.Compute_Init(30, 20, -2.0f, 2.0f, -2.0f, 2.0f, SKY); }));
-}
-
-TEST_F(Soft_Device_Test, WithoutAColourTableTheEngineDeclinesEveryRender)
-{
-    Soft_Control::Fail_Allocation(1);
-    Pellarion Engine;
-    EXPECT_TRUE(Engine.GPU_Available);
-    EXPECT_EQ(Engine.Dev_Colormap, nullptr);
-    const std::uint64_t Uploads = Soft_Control::Host_To_Device_Copies();
-    const std::uint64_t Colour_Passes = Launches("ApplyColorMap");
-    testing::internal::CaptureStdout();
-    Engine.Compute_Init(64, 48, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
-    Engine.Compute_Julia(4.0f, 100, 50, 0.0f, 0.0f);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(No_Buffers(Engine));
-    EXPECT_EQ(Soft_Control::Host_To_Device_Copies(), Uploads);
-    EXPECT_EQ(Launches("ApplyColorMap"), Colour_Passes);
 }
 
 TEST_F(Soft_Device_Test, LiveEnginesShareTheTimingEventsOnAnyThread)
 {
     auto First = std::make_unique<Pellarion>();
     Pellarion Second;
-    for (Pellarion* E : {First.get(), &Second})
-        E->Compute_Init(50, 40, -2.0f, 2.0f, -2.0f, 2.0f, BONE);
-    First->Compute_Julia(4.0f, 80, 50, -0.4f, 0.6f);
-    Second.Compute_Julia(4.0f, 80, 50, -0.4f, 0.6f);
-    EXPECT_EQ(std::memcmp(First->Host_Image, Second.Host_Image, 50 * 40 * 4), 0);
+    Init(*First, 50, 40, BONE);
+    Init(Second, 50, 40, BONE);
+    First->Compute_MandelBrot(4.0f, 80, 50);
     EXPECT_EQ(Soft_Control::Live_Events(), Baseline[4] + 2);
-
     First.reset();
     EXPECT_EQ(Soft_Control::Live_Events(), Baseline[4] + 2) << "the survivor still needs the events";
     Second.Elapsed_Time = -1.0f;
@@ -236,70 +186,65 @@ TEST_F(Soft_Device_Test, LiveEnginesShareTheTimingEventsOnAnyThread)
     std::vector<std::thread> Threads;
     for (int t = 0; t < 4; ++t)
         Threads.emplace_back([&] {
-            for (int Round = 0; Round < 5; ++Round) {
+            for (int Round = 0; Round < 10; ++Round) {
                 Pellarion Engine;
-                Engine.Compute_Init(50, 40, -2.0f, 2.0f, -2.0f, 2.0f, BONE);
+                Init(Engine, 50, 40, BONE);
                 Engine.Compute_MandelBrot(4.0f, 80, 50);
                 Same_Pictures += Engine.Host_Image && std::memcmp(Engine.Host_Image, Wanted.data(), Wanted.size()) == 0;
             }
         });
     for (std::thread& T : Threads)
         T.join();
-    EXPECT_EQ(Same_Pictures, 20);
+    EXPECT_EQ(Same_Pictures, 40);
     EXPECT_EQ(Soft_Control::Live_Events(), Baseline[4] + 2);
 }
 
-TEST_F(Soft_Device_Test, IterationsAreCutIntoLaunchesOfAtMostTheGivenSize)
+// Launches per render, their geometry, and uploads of the colour table only when the colormap changes.
+TEST_F(Soft_Device_Test, LaunchesAndUploadsAsTheRenderNeedsThem)
 {
     Pellarion Engine;
-    Engine.Compute_Init(1024, 64, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
+    Init(Engine, 1024, 64);
     struct Case {
         int N, Per_Launch;
         std::uint64_t Launches;
     };
     for (const Case& c : {Case{120, 50, 3}, Case{100, 50, 2}, Case{30, 50, 1}, Case{0, 50, 0}, Case{100, 0, 0}}) {
-        const std::uint64_t Julia = Launches("JuliaKernel"), Mandel = Launches("MandelBrotKernel");
-        const std::uint64_t Setup = Launches("JuliaMandelInitialize"), Colour = Launches("ApplyColorMap");
+        std::array<std::uint64_t, 4> Before;
+        const std::array<const char*, 4> Kernels = {"JuliaKernel", "MandelBrotKernel", "JuliaMandelInitialize",
+                                                    "ApplyColorMap"};
+        for (int k = 0; k < 4; ++k)
+            Before[k] = Launches(Kernels[k]);
         Engine.Compute_Julia(4.0f, c.N, c.Per_Launch, 0.0f, 0.0f);
         Engine.Compute_MandelBrot(4.0f, c.N, c.Per_Launch);
-        EXPECT_EQ(Launches("JuliaKernel") - Julia, c.Launches) << c.N << " by " << c.Per_Launch;
-        EXPECT_EQ(Launches("MandelBrotKernel") - Mandel, c.Launches) << c.N << " by " << c.Per_Launch;
-        EXPECT_EQ(Launches("JuliaMandelInitialize") - Setup, 2u);
-        EXPECT_EQ(Launches("ApplyColorMap") - Colour, 2u);
+        const std::array<std::uint64_t, 4> Wanted = {c.Launches, c.Launches, 2, 2};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(Launches(Kernels[k]) - Before[k], Wanted[k]) << Kernels[k] << ": " << c.N << " by " << c.Per_Launch;
     }
     // One more column and row of blocks than the image needs, even for exact multiples of 32.
-    const dim3 Grid = Soft_Control::Launches("ApplyColorMap").Last_Grid;
-    EXPECT_EQ(Grid.x, 33u);
-    EXPECT_EQ(Grid.y, 3u);
-    EXPECT_EQ(Soft_Control::Launches("ApplyColorMap").Last_Block.x, 32u);
-    Engine.Compute_Init(1000, 64, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
+    const Soft_Control::Launch_Record Colour = Soft_Control::Launches("ApplyColorMap");
+    EXPECT_EQ((std::array<unsigned, 3>{Colour.Last_Grid.x, Colour.Last_Grid.y, Colour.Last_Block.x}),
+              (std::array<unsigned, 3>{33, 3, 32}));
+    Init(Engine, 1000, 64);
     Engine.Compute_Julia(4.0f, 10, 50, 0.0f, 0.0f);
     EXPECT_EQ(Soft_Control::Launches("JuliaKernel").Last_Grid.x, 32u);
-
     // Exact above 2^24 iterations, where single precision would lose the last launch: 2^30 + 1 in
     // launches of 2^24 is 65 launches (the pixel escapes at once, so each costs one step).
     Engine.Compute_Init(1, 1, 3.0f, 3.0f, 0.0f, 0.0f, HOT);
-    const std::uint64_t Before = Launches("MandelBrotKernel");
+    const std::uint64_t Mandelbrot_Launches = Launches("MandelBrotKernel");
     Engine.Compute_MandelBrot(4.0f, (1 << 30) + 1, 1 << 24);
-    EXPECT_EQ(Launches("MandelBrotKernel") - Before, 65u);
-}
+    EXPECT_EQ(Launches("MandelBrotKernel") - Mandelbrot_Launches, 65u);
 
-TEST_F(Soft_Device_Test, TheColourTableIsUploadedOnlyWhenTheColormapChanges)
-{
-    Pellarion Engine;
-    struct Step {
-        int Colormap;
-        std::uint64_t Uploads;
-    };
-    for (const Step& s : {Step{0, 0}, Step{8, 0}, Step{8, 0}, Step{3, 1}, Step{3, 0}, Step{5, 1}, Step{-1, 0}, Step{5, 1}}) {
+    Pellarion Fresh;
+    for (const auto& [Colormap, Uploads] : std::initializer_list<std::pair<int, std::uint64_t>>{
+             {0, 0}, {8, 0}, {8, 0}, {3, 1}, {3, 0}, {5, 1}, {-1, 0}, {5, 1}}) {
         const std::uint64_t Before = Soft_Control::Host_To_Device_Copies();
-        Engine.Compute_Init(16, 16, -2.0f, 2.0f, -2.0f, 2.0f, static_cast<Colormap_t>(s.Colormap));
-        EXPECT_EQ(Soft_Control::Host_To_Device_Copies() - Before, s.Uploads) << "colormap " << s.Colormap;
-        EXPECT_EQ(Engine.Colormap, s.Colormap);
+        Init(Fresh, 16, 16, Colormap);
+        EXPECT_EQ(Soft_Control::Host_To_Device_Copies() - Before, Uploads) << "colormap " << Colormap;
+        EXPECT_EQ(Fresh.Colormap, Colormap);
     }
 }
 
-TEST_F(Soft_Device_Test, TheRuntimeChecksItsArgumentsAsCudaDoes)
+TEST_F(Soft_Device_Test, TheRuntimeKeepsTheRulesOfCuda)
 {
     float* Device = nullptr;
     ASSERT_EQ(cudaMalloc(&Device, 64), cudaSuccess);
@@ -308,16 +253,14 @@ TEST_F(Soft_Device_Test, TheRuntimeChecksItsArgumentsAsCudaDoes)
     EXPECT_EQ(cudaMemcpy(Device, Host, 128, cudaMemcpyHostToDevice), cudaErrorInvalidValue) << "past the allocation";
     EXPECT_EQ(cudaMemcpy(Device, Host, 64, cudaMemcpyHostToDevice), cudaSuccess);
     EXPECT_EQ(cudaMemcpy(Host, Device + 4, 48, cudaMemcpyDeviceToHost), cudaSuccess);
-    EXPECT_EQ(cudaMemset(Host, 0, 16), cudaErrorInvalidValue);
+    EXPECT_EQ(cudaMemcpy(Host, Device, 16, static_cast<cudaMemcpyKind>(7)), cudaErrorInvalidMemcpyDirection);
     EXPECT_EQ(cudaFree(Host), cudaErrorInvalidValue);
     EXPECT_EQ(cudaFreeHost(Device), cudaErrorInvalidValue);
-    EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidValue);
-    EXPECT_EQ(cudaGetLastError(), cudaSuccess) << "reading the last error resets it";
-    // The last error belongs to the thread that made it.
     EXPECT_EQ(cudaMemset(Host, 0, 16), cudaErrorInvalidValue);
+    // The last error belongs to the thread that made it, and reading it resets it.
     std::thread([] { EXPECT_EQ(cudaGetLastError(), cudaSuccess); }).join();
     EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidValue);
-    EXPECT_EQ(cudaMemcpy(Host, Device, 16, static_cast<cudaMemcpyKind>(7)), cudaErrorInvalidMemcpyDirection);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
     EXPECT_EQ(cudaFree(Device), cudaSuccess);
     EXPECT_EQ(cudaFree(Device), cudaErrorInvalidValue) << "freed twice";
     EXPECT_EQ(cudaFree(nullptr), cudaSuccess);
@@ -339,31 +282,23 @@ TEST_F(Soft_Device_Test, TheRuntimeChecksItsArgumentsAsCudaDoes)
     EXPECT_EQ(cudaHostAlloc(&Locked, 16, 0), cudaErrorMemoryAllocation);
     EXPECT_EQ(cudaFree(Device), cudaSuccess);
     cudaGetLastError();
-
     EXPECT_STREQ(cudaGetErrorString(cudaErrorInsufficientDriver),
                  "CUDA driver version is insufficient for CUDA runtime version");
-    cudaDeviceProp Properties;
-    ASSERT_EQ(cudaGetDeviceProperties(&Properties, 0), cudaSuccess);
-    EXPECT_NE(std::string(Properties.name).find("Software"), std::string::npos);
-}
 
-TEST_F(Soft_Device_Test, RefusedLaunchConfigurationsRunNothing)
-{
+    // Launches: every thread of a good configuration runs; one the runtime refuses runs nothing.
     std::atomic<int> Ran{0};
-    std::atomic<int>* Counter = &Ran;
-    auto Count_Threads = [Counter](dim3 Grid, dim3 Block) {
-        Soft_Device::Launch_Kernel("Counter", Grid, Block, Soft_Device::Launch_Order::Now, [](std::atomic<int>* c) { ++*c; }, Counter);
+    auto Count_Threads = [Counter = &Ran](dim3 Grid, dim3 Block) {
+        Soft_Device::Launch_Kernel("Counter", Grid, Block, Soft_Device::Launch_Order::Now,
+                                   [](std::atomic<int>* c) { ++*c; }, Counter);
         return cudaGetLastError();
     };
     EXPECT_EQ(Count_Threads(dim3(2, 3, 1), dim3(4, 5, 2)), cudaSuccess);
     EXPECT_EQ(Ran, 2 * 3 * 4 * 5 * 2);
-    Ran = 0;
-    EXPECT_EQ(Count_Threads(dim3(1, 1, 1), dim3(1025, 1, 1)), cudaErrorInvalidConfiguration);
-    EXPECT_EQ(Count_Threads(dim3(1, 1, 1), dim3(64, 32, 1)), cudaErrorInvalidConfiguration);
-    EXPECT_EQ(Count_Threads(dim3(0, 1, 1), dim3(32, 32, 1)), cudaErrorInvalidConfiguration);
-    EXPECT_EQ(Count_Threads(dim3(1, 65536, 1), dim3(32, 32, 1)), cudaErrorInvalidConfiguration);
-    EXPECT_EQ(Count_Threads(dim3(1, 1, 65536), dim3(32, 32, 1)), cudaErrorInvalidConfiguration);
-    EXPECT_EQ(Ran, 0);
+    for (const auto& [Grid, Block] : std::initializer_list<std::pair<dim3, dim3>>{
+             {dim3(1, 1, 1), dim3(1025, 1, 1)}, {dim3(1, 1, 1), dim3(64, 32, 1)}, {dim3(0, 1, 1), dim3(32, 32, 1)},
+             {dim3(1, 65536, 1), dim3(32, 32, 1)}, {dim3(1, 1, 65536), dim3(32, 32, 1)}})
+        EXPECT_EQ(Count_Threads(Grid, Block), cudaErrorInvalidConfiguration);
+    EXPECT_EQ(Ran, 2 * 3 * 4 * 5 * 2);
 }
 
 } // namespace
