@@ -29,8 +29,8 @@ start_vorlane() {
     shift
     env "$@" "$VORLANE" >"$WORK/stdout.log" 2>"$log" &
     APP=$!
-    answer_device_box 60 || fail "no device box"
-    window=$(wait_for_window "^Vorlane by" 60) || fail "the main window did not appear"
+    answer_device_box 120 || fail "no device box"
+    window=$(wait_for_window "^Vorlane by" 120) || fail "the main window did not appear"
     sleep 2
 }
 
