@@ -6,7 +6,9 @@
 start_xvfb() {
     local fd_file
     fd_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1920x1300x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    # -noreset: a client that ends (the e2e test starts the program twice) must not reset the server
+    # under the next one.
+    Xvfb -displayfd 3 -screen 0 1920x1300x24 -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
         [ -s "$fd_file" ] && break
