@@ -6,7 +6,6 @@
 // kernels compute with (PixelLanes.cuh) differ between the devices.
 #include "Pellarion.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>

@@ -148,6 +148,8 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // The view goes before the window: its viewport must not ask the window's filter about its end.
+    View->viewport()->removeEventFilter(this);
     delete Validator;
     delete Pixmap;
     delete Pixmap_Item;
