@@ -63,6 +63,12 @@ QString Significant_Seven(float Value)
     return QString::number(double(Value), 'G', 7);
 }
 
+// The middle of [Min, Max]: the difference in single precision, the rest in double, rounded to float.
+float Centre_Of(float Min, float Max)
+{
+    return static_cast<float>((Max - Min) * 0.5 + Min);
+}
+
 // The distance from |Value| to the next float up: the resolution of single precision there.
 double Float_Step(float Value)
 {
@@ -399,8 +405,8 @@ void MainWindow::Scale(float Scale)
 {
     const float Width = X_Max - X_Min;
     const float Height = Y_Max - Y_Min;
-    const float Centre_X = static_cast<float>(Width * 0.5 + X_Min);
-    const float Centre_Y = static_cast<float>(Height * 0.5 + Y_Min);
+    const float Centre_X = Centre_Of(X_Min, X_Max);
+    const float Centre_Y = Centre_Of(Y_Min, Y_Max);
     const double Half_Width = (Width * Scale) * 0.5;
     const double Half_Height = (Height * Scale) * 0.5;
     const float Old_X_Min = X_Min, Old_X_Max = X_Max, Old_Y_Min = Y_Min, Old_Y_Max = Y_Max;
@@ -455,8 +461,8 @@ void MainWindow::Show_Values_In_Use(QLineEdit* Edit)
 // The centre of the window in both centre fields.
 void MainWindow::Show_Centre()
 {
-    Ui->LineEdit_X->setText(Significant_Seven(static_cast<float>((X_Max - X_Min) * 0.5 + X_Min)));
-    Ui->LineEdit_Y->setText(Significant_Seven(static_cast<float>((Y_Max - Y_Min) * 0.5 + Y_Min)));
+    Ui->LineEdit_X->setText(Significant_Seven(Centre_Of(X_Min, X_Max)));
+    Ui->LineEdit_Y->setText(Significant_Seven(Centre_Of(Y_Min, Y_Max)));
 }
 
 void MainWindow::Save_Picture()
@@ -528,8 +534,8 @@ void MainWindow::Show_Status()
                      .arg(X_Min + Step_X * At.x(), 0, 'f', Decimals(Step_X))
                      .arg(Y_Min + Step_Y * At.y(), 0, 'f', Decimals(Step_Y));
     }
-    const float Centre_X = static_cast<float>((X_Max - X_Min) * 0.5 + X_Min);
-    const float Centre_Y = static_cast<float>((Y_Max - Y_Min) * 0.5 + Y_Min);
+    const float Centre_X = Centre_Of(X_Min, X_Max);
+    const float Centre_Y = Centre_Of(Y_Min, Y_Max);
     if (Step_X < 8 * Float_Step(Centre_X) || Step_Y < 8 * Float_Step(Centre_Y))
         Parts << tr("single precision limit: zooming further only enlarges the pixels");
     statusBar()->showMessage(Parts.join(QStringLiteral("  |  ")));

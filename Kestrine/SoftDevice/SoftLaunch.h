@@ -50,8 +50,8 @@ public:
 
 // Checks the configuration as the runtime does and runs the job on the worker pool, at once or, for a
 // pixelwise launch, at the next call that could observe its work. A refused configuration runs
-// nothing and becomes the last error.
-// A null job (its allocation failed) is refused as "out of memory". Never throws.
+// nothing and becomes the last error, as does a null job (its allocation failed: "out of memory").
+// Never throws.
 void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, std::unique_ptr<Launch_Job> Job) noexcept;
 
 // Flattened: the kernel is inlined into the loop over the threads, where it is defined in the same
