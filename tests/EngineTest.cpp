@@ -38,8 +38,7 @@ struct Picture_Case {
 
 std::vector<int> Model_Counts(const Picture_Case& c, const Window& View)
 {
-    return c.Mandelbrot ? Reference::Mandelbrot_Counts(View, c.W, c.H, c.Threshold, c.N)
-                        : Reference::Julia_Counts(View, c.W, c.H, c.C, c.Threshold, c.N);
+    return Reference::Counts(c.Mandelbrot, View, c.W, c.H, c.C, c.Threshold, c.N);
 }
 
 class Engine_Test : public ::testing::Test {
@@ -211,26 +210,12 @@ TEST_F(Engine_Test, EveryEntryOfEveryColourTableReachesTheImage)
     for (const Colormap_t Map : {HOT, JET, HSV, BONE})
         EXPECT_EQ(Table_Seen(Map), Reference::Formula_Table(Map)) << "colormap " << Map;
     EXPECT_EQ(Table_Seen(BONE)[84], 24); // entry 28 is (24, 24, 34), the half rounded down
-    struct Listed {
-        Colormap_t Map;
-        std::uint64_t Hash; // FNV-1a of the 768 published bytes
-        std::array<std::uint8_t, 3> First, Last;
-    };
-    for (const Listed& T : {Listed{MORGENSTEMNING, 0x76b9dc0893cfb957ull, {0, 0, 0}, {255, 255, 255}},
-                            Listed{SKY, 0x02d0ddaeab416a0full, {230, 241, 248}, {0, 114, 189}},
-                            Listed{ABYSS, 0xbe3f710365fb29d1ull, {9, 35, 55}, {38, 140, 221}}}) {
-        const Reference::Table Seen = Table_Seen(T.Map);
-        EXPECT_EQ(Reference::Fnv1a(Seen.data(), Seen.size()), T.Hash) << "colormap " << T.Map;
-        // SKY and ABYSS stay within one step of the straight ramp between their ends.
-        for (int e = 0; T.Map != MORGENSTEMNING && e < 256; ++e)
-            for (int c = 0; c < 3; ++c)
-                EXPECT_LE(std::abs(Seen[3 * e + c] - (T.First[c] + (T.Last[c] - T.First[c]) * e / 255.0)), 1.0)
-                    << "colormap " << T.Map << " entry " << e;
+    // The listed tables, by the FNV-1a hash of their 768 published bytes.
+    for (const auto& [Map, Hash] : std::initializer_list<std::pair<Colormap_t, std::uint64_t>>{
+             {MORGENSTEMNING, 0x76b9dc0893cfb957ull}, {SKY, 0x02d0ddaeab416a0full}, {ABYSS, 0xbe3f710365fb29d1ull}}) {
+        const Reference::Table Seen = Table_Seen(Map);
+        EXPECT_EQ(Reference::Fnv1a(Seen.data(), Seen.size()), Hash) << "colormap " << Map;
     }
-    const Reference::Table Morning = Table_Seen(MORGENSTEMNING);
-    for (const auto& [Entry, Colour] : std::initializer_list<std::pair<int, std::array<int, 3>>>{
-             {64, {26, 53, 96}}, {100, {125, 41, 116}}, {128, {196, 28, 112}}, {191, {251, 227, 0}}})
-        EXPECT_EQ((std::array<int, 3>{Morning[3 * Entry], Morning[3 * Entry + 1], Morning[3 * Entry + 2]}), Colour);
     const Reference::Table Hot = Reference::Formula_Table(HOT);
     for (const int N : {255, 256, 1000})
         EXPECT_EQ(Render({false, 3, 3, {0, 0, 0, 0}, {0, 0}, 4.0f, N}, HOT), Reference::Colour(std::vector<int>(9, N), Hot));

@@ -4,6 +4,8 @@
 
 namespace Reference {
 
+namespace {
+
 Point Pixel_Point(const Window& View, int W, int H, int x, int y)
 {
     const float Real = W > 1 ? View.X_Min + ((View.X_Max - View.X_Min) * float(x)) / float(W - 1) : View.X_Min;
@@ -11,67 +13,24 @@ Point Pixel_Point(const Window& View, int W, int H, int x, int y)
     return {Real, Imag};
 }
 
-namespace {
-
 // z^2 + c with the multiply-adds fused where the engine fuses them (one rounding each).
 Point Square_Plus(Point Z, Point C)
 {
     return {std::fma(Z.Real, Z.Real, -(Z.Imag * Z.Imag)) + C.Real, std::fma(Z.Real + Z.Real, Z.Imag, C.Imag)};
 }
 
-float Squared_Magnitude(Point Z)
+int Count(Point Z, Point C, float Threshold, int N, bool Bound_Root)
 {
-    return std::fma(Z.Real, Z.Real, Z.Imag * Z.Imag);
-}
-
-} // namespace
-
-int Julia_Count(Point Z, Point C, float Threshold, int N)
-{
-    int Count = 0;
-    for (int Step = 0; Step < N; ++Step) {
+    int Kept = 0;
+    for (; Kept < N; ++Kept) {
         const Point Candidate = Square_Plus(Z, C);
-        if (!(std::sqrt(Squared_Magnitude(Candidate)) < Threshold))
+        const float Magnitude = std::fma(Candidate.Real, Candidate.Real, Candidate.Imag * Candidate.Imag);
+        if (!((Bound_Root ? std::sqrt(Magnitude) : Magnitude) < Threshold))
             break; // the orbit is frozen from here on
         Z = Candidate;
-        ++Count;
     }
-    return Count;
+    return Kept;
 }
-
-int Mandelbrot_Count(Point C, float Threshold, int N)
-{
-    Point Z{0.0f, 0.0f};
-    int Count = 0;
-    for (int Step = 0; Step < N; ++Step) {
-        const Point Candidate = Square_Plus(Z, C);
-        if (!(Squared_Magnitude(Candidate) < Threshold))
-            break;
-        Z = Candidate;
-        ++Count;
-    }
-    return Count;
-}
-
-std::vector<int> Julia_Counts(const Window& View, int W, int H, Point C, float Threshold, int N)
-{
-    std::vector<int> Counts(std::size_t(W) * H);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            Counts[std::size_t(y) * W + x] = Julia_Count(Pixel_Point(View, W, H, x, y), C, Threshold, N);
-    return Counts;
-}
-
-std::vector<int> Mandelbrot_Counts(const Window& View, int W, int H, float Threshold, int N)
-{
-    std::vector<int> Counts(std::size_t(W) * H);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            Counts[std::size_t(y) * W + x] = Mandelbrot_Count(Pixel_Point(View, W, H, x, y), Threshold, N);
-    return Counts;
-}
-
-namespace {
 
 struct Rgb {
     double R, G, B;
@@ -127,6 +86,18 @@ std::uint8_t Byte(double v)
 }
 
 } // namespace
+
+std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N)
+{
+    std::vector<int> Counts(std::size_t(W) * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const Point At = Pixel_Point(View, W, H, x, y);
+            Counts[std::size_t(y) * W + x] =
+                Mandelbrot ? Count({0.0f, 0.0f}, At, Threshold, N, false) : Count(At, C, Threshold, N, true);
+        }
+    return Counts;
+}
 
 Table Formula_Table(int Colormap)
 {

@@ -19,16 +19,10 @@ struct Point {
     float Real, Imag;
 };
 
-// The point of pixel (x, y): column 0 at X_Min, row 0 at Y_Min.
-Point Pixel_Point(const Window& View, int W, int H, int x, int y);
-
-// Accepted steps of one orbit after N steps in all.
-int Julia_Count(Point Z, Point C, float Threshold, int N);
-int Mandelbrot_Count(Point C, float Threshold, int N);
-
-// Counts of every pixel, row-major.
-std::vector<int> Julia_Counts(const Window& View, int W, int H, Point C, float Threshold, int N);
-std::vector<int> Mandelbrot_Counts(const Window& View, int W, int H, float Threshold, int N);
+// Steps kept of every pixel's orbit after N steps in all, row-major; column 0 lies at X_Min, row 0 at
+// Y_Min. A Julia picture starts each orbit at the pixel's point and bounds |z|; a Mandelbrot picture
+// starts at 0, adds the pixel's point and bounds |z|^2.
+std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N);
 
 using Table = std::array<std::uint8_t, 768>;
 
