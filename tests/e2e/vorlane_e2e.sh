@@ -20,9 +20,6 @@ fail() {
     exit 1
 }
 
-# Pixels that differ between two same-sized images.
-differing() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
-
 # start_vorlane LOG [ENV...]: starts the program and answers its device box with Return.
 start_vorlane() {
     local log=$1
@@ -53,16 +50,16 @@ save_picture() {
     fail "the picture was not saved to $WORK/$1.png"
 }
 
-# same_as_renderer NAME RENDER-ARGS...: the saved picture is, pixel for pixel, the renderer's of its size.
-same_as_renderer() {
-    local name=$1 size
-    shift
+# like_renderer NAME MAX-DIFFERING RENDER-ARGS...: the saved picture differs from the renderer's of its
+# size on at most MAX-DIFFERING pixels.
+like_renderer() {
+    local name=$1 most=$2 size d
+    shift 2
     size=$(identify -format '%wx%h' "$WORK/$name.png")
     "$RENDER" --size "$size" "$@" --out "$WORK/$name-reference.ppm" >/dev/null || fail "the renderer failed"
-    local d
-    d=$(differing "$WORK/$name.png" "$WORK/$name-reference.ppm")
+    d=$(compare -metric AE "$WORK/$name.png" "$WORK/$name-reference.ppm" null: 2>&1 || true)
     echo "$name ($size): $d pixels differ from the renderer's picture"
-    [ "$d" = 0 ] || fail "the saved $name picture is not the renderer's"
+    [ "$d" -le "$most" ] || fail "the saved $name picture is not the renderer's"
 }
 
 start_xvfb
@@ -71,19 +68,19 @@ grep -q "Device: " "$WORK/stderr.log" || fail "the device report is missing"
 
 # Saved as rendered: the default picture at full resolution.
 save_picture default
-same_as_renderer default
+like_renderer default 0
 
 # Typed under a German locale, in the program's one convention: Tab to the centre's X field, -0.75, Return.
 xdotool windowfocus --sync "$window" key Tab Tab ctrl+a minus type --delay 20 "0.75"
 xdotool key Return
 sleep 1
 save_picture centred
-same_as_renderer centred --window -2.75 1.25 -2 2
+like_renderer centred 0 --window -2.75 1.25 -2 2
 
 # A real left drag to the right over the picture, then a real wheel turn away from the user (one zoom
 # step out, by 1.15 about the window's centre): the picture follows the pointer and then shows more of
 # the plane. The drag may arrive as several steps, each rounded to single precision, so the saved
-# pictures are compared with the renderer's up to the few pixels that such rounding moves.
+# pictures may differ from the renderer's on the few pixels (under 1 %) that such rounding moves.
 read -r WX WY < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
 PX=$((WX + 800))
 PY=$((WY + 700))
@@ -95,29 +92,22 @@ done
 xdotool mouseup 1
 sleep 1
 save_picture dragged
-width=$(identify -format '%w' "$WORK/dragged.png")
+read -r width most < <(identify -format '%w %[fx:int(w*h/100)]\n' "$WORK/dragged.png")
 shift=$(awk -v w="$width" 'BEGIN { printf "%.7f", 120 / w * 4 }')
-close_to_renderer() { # NAME XMIN XMAX YMIN YMAX: fewer than 1% of the pixels differ
-    local size d
-    size=$(identify -format '%wx%h' "$WORK/$1.png")
-    "$RENDER" --size "$size" --window "$2" "$3" "$4" "$5" --out "$WORK/$1-reference.ppm" >/dev/null
-    d=$(differing "$WORK/$1.png" "$WORK/$1-reference.ppm")
-    echo "$1: $d of ${size} pixels differ from the renderer's picture"
-    [ "$d" -lt $((${size%x*} * ${size#*x} / 100)) ] || fail "the $1 picture is not the expected one"
-}
-close_to_renderer dragged "$(awk -v s="$shift" 'BEGIN { print -2.75 - s }')" "$(awk -v s="$shift" 'BEGIN { print 1.25 - s }')" -2 2
+# shellcheck disable=SC2046 # the window's four numbers, split on purpose
+like_renderer dragged "$most" --window $(awk -v s="$shift" 'BEGIN { print -2.75 - s, 1.25 - s, -2, 2 }')
 xdotool mousemove "$PX" "$PY" click 4
 sleep 1
 save_picture zoomed
-close_to_renderer zoomed "$(awk -v s="$shift" 'BEGIN { print -0.75 - s - 2.3 }')" \
-    "$(awk -v s="$shift" 'BEGIN { print -0.75 - s + 2.3 }')" -2.3 2.3
+# shellcheck disable=SC2046
+like_renderer zoomed "$most" --window $(awk -v s="$shift" 'BEGIN { print -0.75 - s - 2.3, -0.75 - s + 2.3, -2.3, 2.3 }')
 grep -q "Scale X From::" "$WORK/stderr.log" || fail "no zoom step was logged"
 stop_vorlane
 
 # A screen of two device pixels per logical pixel: the picture is rendered at every device pixel.
 start_vorlane "$WORK/stderr-high-dpi.log" QT_SCALE_FACTOR=2
 save_picture high-dpi
-same_as_renderer high-dpi
+like_renderer high-dpi 0
 window_width=$(xdotool getwindowgeometry "$window" | awk '/Geometry/ { split($2, s, "x"); print s[1] }')
 picture_width=$(identify -format '%w' "$WORK/high-dpi.png")
 echo "high-DPI: picture $picture_width device pixels wide in a window of $window_width"
