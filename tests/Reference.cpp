@@ -1,5 +1,6 @@
 #include "Reference.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Reference {
@@ -36,32 +37,27 @@ struct Rgb {
     double R, G, B;
 };
 
-Rgb Hot(int e)
+// Each piece: the last entry it covers, then the value there as (a + b e) / d.
+double Piecewise(int e, std::initializer_list<std::array<double, 4>> Pieces)
 {
-    Rgb c{1.0, 1.0, 1.0};
-    if (e <= 95)
-        c = {(e + 1) / 96.0, 0.0, 0.0};
-    else if (e <= 191)
-        c = {1.0, (e - 95) / 96.0, 0.0};
-    else
-        c.B = (e - 191) / 64.0;
-    return c;
-}
-
-double Piecewise(int e, std::initializer_list<std::array<double, 3>> Pieces)
-{
-    // Each piece: last entry it covers, then the value as a + b * e.
     for (const auto& Piece : Pieces)
         if (e <= Piece[0])
-            return (Piece[1] + Piece[2] * e) / 64.0;
+            return (Piece[1] + Piece[2] * e) / Piece[3];
     return 0.0;
+}
+
+Rgb Hot(int e)
+{
+    return {Piecewise(e, {{95, 1, 1, 96}, {255, 1, 0, 1}}),
+            Piecewise(e, {{95, 0, 0, 1}, {191, -95, 1, 96}, {255, 1, 0, 1}}),
+            Piecewise(e, {{191, 0, 0, 1}, {255, -191, 1, 64}})};
 }
 
 Rgb Jet(int e)
 {
-    return {Piecewise(e, {{95, 0, 0}, {159, -95, 1}, {222, 64, 0}, {255, 287, -1}}),
-            Piecewise(e, {{31, 0, 0}, {95, -31, 1}, {158, 64, 0}, {222, 223, -1}, {255, 0, 0}}),
-            Piecewise(e, {{31, 33, 1}, {94, 64, 0}, {158, 159, -1}, {255, 0, 0}})};
+    return {Piecewise(e, {{95, 0, 0, 64}, {159, -95, 1, 64}, {222, 64, 0, 64}, {255, 287, -1, 64}}),
+            Piecewise(e, {{31, 0, 0, 64}, {95, -31, 1, 64}, {158, 64, 0, 64}, {222, 223, -1, 64}, {255, 0, 0, 64}}),
+            Piecewise(e, {{31, 33, 1, 64}, {94, 64, 0, 64}, {158, 159, -1, 64}, {255, 0, 0, 64}})};
 }
 
 Rgb Hsv(int e)
@@ -113,13 +109,10 @@ Table Formula_Table(int Colormap)
 
 std::vector<std::uint8_t> Colour(const std::vector<int>& Counts, const Table& Colours)
 {
-    std::vector<std::uint8_t> Image(Counts.size() * 4);
-    for (std::size_t i = 0; i < Counts.size(); ++i) {
-        const int e = Counts[i] > 255 ? 255 : Counts[i];
-        Image[4 * i] = Colours[3 * e];
-        Image[4 * i + 1] = Colours[3 * e + 1];
-        Image[4 * i + 2] = Colours[3 * e + 2];
-        Image[4 * i + 3] = 255;
+    std::vector<std::uint8_t> Image;
+    for (const int Count : Counts) {
+        const std::uint8_t* Entry = &Colours[3 * std::min(Count, 255)];
+        Image.insert(Image.end(), {Entry[0], Entry[1], Entry[2], 255});
     }
     return Image;
 }
