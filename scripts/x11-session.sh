@@ -6,8 +6,7 @@
 start_xvfb() {
     local fd_file
     fd_file=$(mktemp)
-    # -noreset: a client that ends (the e2e test starts the program twice) must not reset the server
-    # under the next one.
+    # -noreset: a client that ends (a dialog, a screenshot) must not reset the server under the next.
     Xvfb -displayfd 3 -screen 0 1920x1300x24 -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
