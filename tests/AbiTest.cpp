@@ -29,8 +29,9 @@ TEST(Abi, OnlyTheEngineAndTheHintAreExported)
     for (const char* Member : {"Pellarion::Pellarion()", "Pellarion::~Pellarion()",
                                "Pellarion::Compute_Init(int, int, float, float, float, float, Colormap_t)",
                                "Pellarion::Compute_Julia(float, int, int, float, float)",
-                               "Pellarion::Compute_MandelBrot(float, int, int)", "Pellarion::Fractals_Initialize(int, int)",
-                               "Pellarion::Fractals_CleanUp()", "NvOptimusEnablementCuda"})
+                               "Pellarion::Compute_MandelBrot(float, int, int)",
+                               "Pellarion::Fractals_Initialize(int, int)", "Pellarion::Fractals_CleanUp()",
+                               "NvOptimusEnablementCuda"})
         EXPECT_NE(std::find(Exported.begin(), Exported.end(), Member), Exported.end()) << Member << " is not exported";
     // The linker's own version-node symbol (an empty name here) is not ours.
     for (const std::string& Name : Exported)
