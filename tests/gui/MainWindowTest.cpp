@@ -430,7 +430,7 @@ private slots:
         QCOMPARE(Renders_During([&] { E.Wheel(E.Get<QLabel>("Lab_Julia_R"), {0, 120}); }), 0);
     }
 
-    // The picture saved, and the status line.
+    // The picture saved, and the status line. Run at a pixel ratio of 2 as well.
     void Saving_And_The_Status_Line()
     {
         Explorer E;
