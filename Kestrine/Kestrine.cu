@@ -384,8 +384,6 @@ bool Allocate_Device(T*& Pointer, std::size_t Bytes)
     return false;
 }
 
-// Launches for a render: the iterations divided by the launch size, rounded up, in integers, so that
-// it is exact for every count (single precision loses the last launch above 2^24 iterations).
 // Whether the device can run the library's kernels; the query's own failure is not an error to report.
 bool Kernels_Run_On_This_Device()
 {
@@ -396,6 +394,8 @@ bool Kernels_Run_On_This_Device()
     return false;
 }
 
+// Launches for a render: the iterations divided by the launch size, rounded up, in integers, so that
+// it is exact for every count (single precision loses the last launch above 2^24 iterations).
 int Passes_For(int Max_Iterations, int Iterations_Per_Launch)
 {
     if (Max_Iterations <= 0 || Iterations_Per_Launch <= 0)
@@ -550,8 +550,8 @@ void Pellarion::Compute_Julia(float threshold, int maxIterations, int iterations
 void Pellarion::Compute_MandelBrot(float threshold, int maxIterations, int iterationsPerLaunch)
 {
     Render(*this, maxIterations, iterationsPerLaunch, [&](dim3 Grid, dim3 Block, int Steps) {
-        LAUNCH_PIXELWISE_KERNEL(MandelBrotKernel, Grid, Block, Dev_Grid, Dev_Z_Real, Dev_Z_Imag, Dev_Iterations, threshold, Steps,
-                      Width, Height);
+        LAUNCH_PIXELWISE_KERNEL(MandelBrotKernel, Grid, Block, Dev_Grid, Dev_Z_Real, Dev_Z_Imag, Dev_Iterations,
+                                threshold, Steps, Width, Height);
     });
 }
 

@@ -38,6 +38,7 @@ struct Picture {
     std::string Output;
 };
 
+// In the order of the colormap values, 1 to 7.
 const char* const Colormap_Names[] = {"HOT", "JET", "HSV", "BONE", "MORGENSTEMNING", "SKY", "ABYSS"};
 
 void Usage(std::FILE* To)
@@ -95,7 +96,7 @@ bool Read_Colormap(const char* Text, int& Value)
 {
     for (int i = 0; i < 7; ++i)
         if (strcasecmp(Text, Colormap_Names[i]) == 0) {
-            Value = i == 1 ? JET : i == 2 ? HSV : i + 1;
+            Value = i + 1;
             return true;
         }
     return Read_Int(Text, Value) && Value >= 1 && Value <= 7;

@@ -162,7 +162,8 @@ __forceinline__ LaneInt Load_Rgb(const unsigned char* __restrict__ Table, const 
             std::memcpy(&Word[l], Table + Offset[l], sizeof(int));
 #endif
         const Int_Vector Shift = Starts_Later & 8;
-        r.Part[g] = reinterpret_cast<Int_Vector>(reinterpret_cast<Unsigned_Vector>(Word) >> reinterpret_cast<Unsigned_Vector>(Shift)) & 0x00FFFFFF;
+        const Unsigned_Vector Shifted = reinterpret_cast<Unsigned_Vector>(Word) >> reinterpret_cast<Unsigned_Vector>(Shift);
+        r.Part[g] = reinterpret_cast<Int_Vector>(Shifted) & 0x00FFFFFF;
     }
     return r;
 }
