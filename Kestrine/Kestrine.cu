@@ -1,309 +1,28 @@
-// Kestrine: the Pellarion engine and every kernel of the library.
+// Kestrine: the Pellarion engine, and with it the library's one device module.
 //
 // This one file is compiled by nvcc for NVIDIA GPUs and by the host compiler for the software
 // device (SoftDevice/), which stands in for the CUDA runtime. The kernels and the engine are the
-// same source on both; only the launch helper (Kernels.cuh) and the lane types that the image
-// kernels compute with (PixelLanes.cuh) differ between the devices.
+// same source on both; only the launch helper (Kernels.cuh) and the lane types that the pixel
+// kernels compute with (PixelLanes.cuh) differ between the devices. Every kernel is part of this
+// module: the pixel kernels and the array kernels are included here, except that the software device
+// compiles the pixel kernels once per lane set of its own (PixelKernelLanes.cpp).
 #include "Pellarion.h"
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <new>
 
+#include "ArrayKernels.cuh"
 #include "Colormaps.h"
 #include "Kernels.cuh"
+#if defined(__CUDACC__)
+#include "PixelKernels.cuh"
+#endif
 
 extern "C" {
 KESTRINE_API std::int32_t NvOptimusEnablementCuda = 1;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Escape-time kernels
-// ---------------------------------------------------------------------------------------------
-
-__global__ void JuliaMandelInitialize(float2* Grid, float X_First, float X_Last, float Y_First, float Y_Last, int W, int H)
-{
-    const PixelLanes Pixels(W, H);
-    if (Pixels.Empty())
-        return;
-    // A single column or row lies at the window's first value: W - 1 or H - 1 would be a division by zero.
-    const LaneFloat Real = W > 1 ? X_First + ((X_Last - X_First) * Pixels.Column()) / static_cast<float>(W - 1)
-                                 : LaneFloat(X_First);
-    const LaneFloat Imag = H > 1 ? Y_First + ((Y_Last - Y_First) * Pixels.Row()) / static_cast<float>(H - 1)
-                                 : LaneFloat(Y_First);
-    Pixels.Store(Grid, Real, Imag);
-}
-
-// The candidate z^2 + c, with its multiply-adds fused at fixed places, the same on both devices:
-// real part fma(zr, zr, -(zi zi)) + cr, imaginary part fma(zr + zr, zi, ci). The doubling is exact;
-// where it overflows, zr zr overflows as well and the candidate is refused either way.
-template <typename Value>
-__device__ __forceinline__ void Square_Plus(Value Zr, Value Zi, Value Cr, Value Ci, Value& A, Value& B)
-{
-    A = Fused_Multiply_Add(Zr, Zr, -(Zi * Zi)) + Cr;
-    B = Fused_Multiply_Add(Zr + Zr, Zi, Ci);
-}
-
-// |z|^2 as one multiply and one fused multiply-add.
-template <typename Value>
-__device__ __forceinline__ Value Squared_Magnitude(Value A, Value B)
-{
-    return Fused_Multiply_Add(A, A, B * B);
-}
-
-// The counts grow by the steps kept in this launch; they are read only where some step was kept.
-__device__ __forceinline__ void Add_To(const PixelLanes& Pixels, int* Iterations, const LaneInt& Kept)
-{
-    LaneInt Counts;
-    Pixels.Load(Iterations, Counts);
-    Pixels.Store(Iterations, Counts + Kept);
-}
-
-// z <- z^2 + c with one c for the whole image, z starting at the pixel's point. A step is kept only
-// while |z| stays below the threshold; a refused step freezes the pixel, so launches can resume.
-// Runs that change nothing are not written back: memory already holds what they would write.
-__global__ void JuliaKernel(float2* Grid, float2 C, int* Iterations, float Threshold, int Steps, int W, int H)
-{
-    const PixelLanes Pixels(W, H);
-    if (Pixels.Empty())
-        return;
-    LaneFloat Zr, Zi;
-    Pixels.Load(Grid, Zr, Zi);
-    LaneInt Kept(0);
-    const Root_Threshold Bound = Threshold_For_Root(Threshold);
-    const auto Step = [Bound](auto Real, auto Imag, auto Cr, auto Ci, auto& A, auto& B) {
-        Square_Plus(Real, Imag, Cr, Ci, A, B);
-        return Root_Below(Squared_Magnitude(A, B), Bound);
-    };
-    if (!Iterate_Orbit(Pixels, Zr, Zi, LaneFloat(C.x), LaneFloat(C.y), Kept, Steps, Step))
-        return;
-    Pixels.Store(Grid, Zr, Zi);
-    Add_To(Pixels, Iterations, Kept);
-}
-
-// z <- z^2 + c with c the pixel's point and z starting at 0, kept in two planes of its own; the
-// threshold bounds |z|^2 here.
-__global__ void MandelBrotKernel(float2* Grid, float* Z_Real, float* Z_Imag, int* Iterations, float Threshold,
-                                 int Steps, int W, int H)
-{
-    const PixelLanes Pixels(W, H);
-    if (Pixels.Empty())
-        return;
-    LaneFloat Cr, Ci, Zr, Zi;
-    Pixels.Load(Grid, Cr, Ci);
-    Pixels.Load(Z_Real, Zr);
-    Pixels.Load(Z_Imag, Zi);
-    LaneInt Kept(0);
-    const auto Step = [Threshold](auto Real, auto Imag, auto Cr, auto Ci, auto& A, auto& B) {
-        Square_Plus(Real, Imag, Cr, Ci, A, B);
-        return Squared_Magnitude(A, B) < Threshold;
-    };
-    if (!Iterate_Orbit(Pixels, Zr, Zi, Cr, Ci, Kept, Steps, Step))
-        return;
-    Pixels.Store(Z_Real, Zr);
-    Pixels.Store(Z_Imag, Zi);
-    Add_To(Pixels, Iterations, Kept);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Colour pass
-// ---------------------------------------------------------------------------------------------
-
-// The three buffers never overlap: said with __restrict__, the GPU may read through its read-only
-// cache and a CPU need not reload anything after each pixel it writes. Counts are not scaled to the
-// iteration limit: 255 and above share the last entry. One 32-bit store a pixel, whose bytes in memory
-// (these machines are little-endian) are red, green, blue and 255.
-__global__ void ApplyColorMap(int* __restrict__ Iterations, unsigned char* __restrict__ Colormap,
-                              unsigned char* __restrict__ Image, int W, int H)
-{
-    constexpr int Opaque = static_cast<int>(0xFF000000u);
-    const PixelLanes Pixels(W, H);
-    if (Pixels.Empty())
-        return;
-    LaneInt Counts;
-    Pixels.Load(Iterations, Counts);
-    Pixels.Store(reinterpret_cast<int*>(Image), Load_Rgb(Colormap, Minimum(Counts, 255)) | Opaque);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Array kernels: no engine operation launches them; they ride along in the device module.
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
-__device__ __forceinline__ void Thread_Position(int& x, int& y)
-{
-    x = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
-    y = static_cast<int>(blockIdx.y * blockDim.y + threadIdx.y);
-}
-
-// This thread's element of a W x H image, or false for a thread outside it.
-__device__ __forceinline__ bool Element_Of(int W, int H, int& x, int& y)
-{
-    Thread_Position(x, y);
-    return x < W && y < H;
-}
-
-__device__ __forceinline__ int Floor_Half(int Value)
-{
-    return Value >= 0 ? Value / 2 : -((1 - Value) / 2);
-}
-
-// What ComplexToCustom extracts; false for a mode it does not know, which writes nothing.
-__device__ __forceinline__ bool Custom_Value(float Real, float Imag, ComplexOutput Mode, float& Value)
-{
-    switch (Mode) {
-    case REAL: Value = Real; return true;
-    case IMAGINARY: Value = Imag; return true;
-    case MAGNITUDE: Value = sqrtf(Real * Real + Imag * Imag); return true;
-    case PHASE: Value = atanf(Imag / Real); return true; // one-argument arctangent: -pi/2 to pi/2
-    }
-    return false;
-}
-
-// Where element Position of a row (or column) of length Length goes, and from where its slot is
-// filled, for a centring shift: elements left of the shift go to the end; the others are filled from
-// Shift places further on, one place off for odd lengths. Callers drop indices outside the row.
-__device__ __forceinline__ void Circular_Shift_Indices(int Position, int Length, int Shift, int Direction, int& To,
-                                                       int& From)
-{
-    if (Position < Shift) {
-        To = Position + Length - Shift;
-        From = Position;
-        return;
-    }
-    const int Odd_Correction = Length % 2 == 0 ? 0 : (Direction == 1 ? -1 : 1);
-    To = Position - (Length - Shift) + Odd_Correction;
-    From = To + Shift;
-}
-
-// Cuts the Crop_W x Crop_H window at (Offset_X, Offset_Y) out of an image Crop_W + 2 Offset_X wide;
-// the grid runs over the input.
-template <typename Element>
-__device__ __forceinline__ void Crop_Element(Element* In, Element* Out, int Crop_W, int Crop_H, int Offset_X,
-                                             int Offset_Y)
-{
-    int x, y;
-    Thread_Position(x, y);
-    if (x >= Offset_X && x < Offset_X + Crop_W && y >= Offset_Y && y < Offset_Y + Crop_H)
-        Out[(y - Offset_Y) * Crop_W + (x - Offset_X)] = In[y * (Crop_W + 2 * Offset_X) + x];
-}
-
-__device__ __forceinline__ bool Inside(int Index, int Length)
-{
-    return Index >= 0 && Index < Length;
-}
-
-} // namespace
-
-__global__ void IntToFloat(int* In, float* Out, int W, int H)
-{
-    int x, y;
-    if (Element_Of(W, H, x, y))
-        Out[y * W + x] = static_cast<float>(In[y * W + x]);
-}
-
-__global__ void IntToComplex(int* In, float2* Out, int W, int H)
-{
-    int x, y;
-    if (Element_Of(W, H, x, y))
-        Out[y * W + x] = make_float2(static_cast<float>(In[y * W + x]), 0.0f);
-}
-
-__global__ void ComplexToReal(float2* In, float* Out, int W, int H)
-{
-    int x, y;
-    if (Element_Of(W, H, x, y))
-        Out[y * W + x] = In[y * W + x].x;
-}
-
-// B := A * B, element by element; A is only read.
-__global__ void ComplexMultiply(float2* A, float2* B, int W, int H)
-{
-    int x, y;
-    if (!Element_Of(W, H, x, y))
-        return;
-    const float2 a = A[y * W + x];
-    const float2 b = B[y * W + x];
-    B[y * W + x] = make_float2(a.x * b.x - a.y * b.y, a.x * b.y + a.y * b.x);
-}
-
-// Places a W x H real image in the centre of a complex one 2W + Pad_X wide; the rest is left alone.
-__global__ void DeployKernel(float* In, float2* Out, int Pad_X, int Pad_Y, int W, int H)
-{
-    int x, y;
-    if (!Element_Of(W, H, x, y))
-        return;
-    const int Offset_X = Floor_Half(W + Pad_X);
-    const int Offset_Y = Floor_Half(H + Pad_Y);
-    Out[(Offset_Y + y) * (2 * W + Pad_X) + (Offset_X + x)] = make_float2(In[y * W + x], 0.0f);
-}
-
-__global__ void CropImage(float2* In, float2* Out, int Crop_W, int Crop_H, int Offset_X, int Offset_Y)
-{
-    Crop_Element(In, Out, Crop_W, Crop_H, Offset_X, Offset_Y);
-}
-
-__global__ void CropImage(float* In, float* Out, int Crop_W, int Crop_H, int Offset_X, int Offset_Y)
-{
-    Crop_Element(In, Out, Crop_W, Crop_H, Offset_X, Offset_Y);
-}
-
-// Column-major W x H input to row-major output.
-__global__ void Col2Row(float* In, float* Out, int W, int H)
-{
-    int x, y;
-    if (Element_Of(W, H, x, y))
-        Out[y * W + x] = In[x * H + y];
-}
-
-// Row-major W x H input to column-major output.
-__global__ void Row2Col(float* In, float* Out, int W, int H)
-{
-    int x, y;
-    if (Element_Of(W, H, x, y))
-        Out[x * H + y] = In[y * W + x];
-}
-
-__global__ void ComplexToCustom(float2* In, float* Out, ComplexOutput Mode, int W, int H)
-{
-    int x, y;
-    float Value;
-    if (Element_Of(W, H, x, y) && Custom_Value(In[y * W + x].x, In[y * W + x].y, Mode, Value))
-        Out[y * W + x] = Value;
-}
-
-__global__ void ComplexToCustom(float* In_Real, float* In_Imag, float* Out, ComplexOutput Mode, int W, int H)
-{
-    int x, y;
-    float Value;
-    if (Element_Of(W, H, x, y) && Custom_Value(In_Real[y * W + x], In_Imag[y * W + x], Mode, Value))
-        Out[y * W + x] = Value;
-}
-
-// Rotates every row left by Shift_X: with ceil(W/2) and direction 1 element 0 moves to the middle of
-// the row, with floor(W/2) and another direction it moves back. Shift_Y is not used. A combination
-// outside those writes nothing out of the row's bounds.
-__global__ void ShiftRows2D(float2* In, float2* Out, int W, int H, int Shift_X, int, int Direction)
-{
-    int x, y, To, From;
-    if (!Element_Of(W, H, x, y))
-        return;
-    Circular_Shift_Indices(x, W, Shift_X, Direction, To, From);
-    if (Inside(To, W) && Inside(From, W))
-        Out[y * W + To] = In[y * W + From];
-}
-
-// The same along every column, by Shift_Y; Shift_X is not used.
-__global__ void ShiftCols2D(float2* In, float2* Out, int W, int H, int, int Shift_Y, int Direction)
-{
-    int x, y, To, From;
-    if (!Element_Of(W, H, x, y))
-        return;
-    Circular_Shift_Indices(y, H, Shift_Y, Direction, To, From);
-    if (Inside(To, H) && Inside(From, H))
-        Out[To * W + x] = In[From * W + x];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -312,14 +31,7 @@ __global__ void ShiftCols2D(float2* In, float2* Out, int W, int H, int, int Shif
 
 namespace {
 
-// Timing events belong to the library; the first live engine creates them and the last destroys them.
-// Engines may be made and destroyed on different threads, so the count and the events change under a lock.
-cudaEvent_t* Start_Event = nullptr;
-cudaEvent_t* Stop_Event = nullptr;
-int Engines_Holding_Events = 0;
-std::mutex Events_Mutex;
-
-constexpr int Block_Side = 32;
+constexpr int Block_Side = Pixel_Block_Side;
 // The colour pass addresses bytes with 32-bit offsets: four bytes a pixel.
 constexpr long long Pixel_Limit = 1LL << 30;
 // A launch grid has at most 65535 rows of blocks.
@@ -333,25 +45,65 @@ void Report_Cuda_Error(cudaError_t Error, const char* File, int Line)
 
 #define REPORT(Status) Report_Cuda_Error((Status), __FILE__, __LINE__)
 
-cudaEvent_t Event_In(const cudaEvent_t* Cell)
+// Each engine's own pair of timing events, held by the library beside the engine (its layout has no
+// room for them), so that engines rendering on several threads at once each time their own render.
+// Engines may be made, used and destroyed on different threads: the table changes under a lock.
+struct Timing_Events {
+    cudaEvent_t Start = nullptr;
+    cudaEvent_t Stop = nullptr;
+};
+
+std::mutex& Events_Mutex()
 {
-    return Cell ? *Cell : nullptr;
+    static std::mutex Mutex;
+    return Mutex;
 }
 
-void Create_Event(cudaEvent_t*& Cell, int Line)
+std::map<const Pellarion*, Timing_Events>& Events_Of_Engines()
 {
-    Cell = new (std::nothrow) cudaEvent_t();
-    if (Cell)
-        Report_Cuda_Error(cudaEventCreate(Cell), __FILE__, Line);
+    static std::map<const Pellarion*, Timing_Events> Table;
+    return Table;
 }
 
-void Destroy_Event(cudaEvent_t*& Cell, int Line)
+// The engine's events; none (null handles, which every event call refuses) if it has none.
+Timing_Events Events_Of(const Pellarion* Engine)
 {
-    if (!Cell)
+    const std::lock_guard<std::mutex> Lock(Events_Mutex());
+    const auto Found = Events_Of_Engines().find(Engine);
+    return Found == Events_Of_Engines().end() ? Timing_Events{} : Found->second;
+}
+
+void Create_Events(const Pellarion* Engine)
+{
+    Timing_Events Events;
+    Report_Cuda_Error(cudaEventCreate(&Events.Start), __FILE__, __LINE__);
+    Report_Cuda_Error(cudaEventCreate(&Events.Stop), __FILE__, __LINE__);
+    try {
+        const std::lock_guard<std::mutex> Lock(Events_Mutex());
+        Events_Of_Engines()[Engine] = Events;
         return;
-    Report_Cuda_Error(cudaEventDestroy(*Cell), __FILE__, Line);
-    delete Cell;
-    Cell = nullptr;
+    } catch (const std::bad_alloc&) {
+    }
+    // Without room in the table the engine renders untimed; its events go at once.
+    for (const cudaEvent_t Event : {Events.Start, Events.Stop})
+        if (Event)
+            Report_Cuda_Error(cudaEventDestroy(Event), __FILE__, __LINE__);
+}
+
+void Destroy_Events(const Pellarion* Engine)
+{
+    Timing_Events Events;
+    {
+        const std::lock_guard<std::mutex> Lock(Events_Mutex());
+        const auto Found = Events_Of_Engines().find(Engine);
+        if (Found == Events_Of_Engines().end())
+            return;
+        Events = Found->second;
+        Events_Of_Engines().erase(Found);
+    }
+    for (const cudaEvent_t Event : {Events.Start, Events.Stop})
+        if (Event)
+            Report_Cuda_Error(cudaEventDestroy(Event), __FILE__, __LINE__);
 }
 
 template <typename T>
@@ -385,10 +137,11 @@ bool Allocate_Device(T*& Pointer, std::size_t Bytes)
 }
 
 // Whether the device can run the library's kernels; the query's own failure is not an error to report.
+// Every kernel is in the one module, so any of them tells: one that both devices compile here.
 bool Kernels_Run_On_This_Device()
 {
     cudaFuncAttributes Attributes;
-    if (cudaFuncGetAttributes(&Attributes, JuliaKernel) == cudaSuccess)
+    if (cudaFuncGetAttributes(&Attributes, IntToFloat) == cudaSuccess)
         return true;
     cudaGetLastError();
     return false;
@@ -413,8 +166,9 @@ void Render(Pellarion& Engine, int Max_Iterations, int Iterations_Per_Launch, It
     const dim3 Grid(Engine.Width / Block_Side + 1, Engine.Height / Block_Side + 1, 1);
     const std::size_t Pixels = static_cast<std::size_t>(Engine.Width * Engine.Height);
 
-    REPORT(cudaEventRecord(Event_In(Start_Event), 0));
-    LAUNCH_KERNEL(JuliaMandelInitialize, Grid, Block, Engine.Dev_Grid, Engine.X_Min, Engine.X_Max, Engine.Y_Min,
+    const Timing_Events Events = Events_Of(&Engine);
+    REPORT(cudaEventRecord(Events.Start, 0));
+    LAUNCH_PIXELWISE_KERNEL(JuliaMandelInitialize, Grid, Block, Engine.Dev_Grid, Engine.X_Min, Engine.X_Max, Engine.Y_Min,
                   Engine.Y_Max, Engine.Width, Engine.Height);
     REPORT(cudaGetLastError());
 
@@ -433,7 +187,7 @@ void Render(Pellarion& Engine, int Max_Iterations, int Iterations_Per_Launch, It
     }
 
     // The image is written over the complex points: 4 of their 8 bytes a pixel.
-    LAUNCH_KERNEL(ApplyColorMap, Grid, Block, Engine.Dev_Iterations, Engine.Dev_Colormap,
+    LAUNCH_LANE_KERNEL(ApplyColorMap, Grid, Block, Engine.Dev_Iterations, Engine.Dev_Colormap,
                   reinterpret_cast<unsigned char*>(Engine.Dev_Grid), Engine.Width, Engine.Height);
     REPORT(cudaGetLastError());
     // A picture that did not arrive is shown black, never what the host buffer held before.
@@ -441,9 +195,9 @@ void Render(Pellarion& Engine, int Max_Iterations, int Iterations_Per_Launch, It
         std::memset(Engine.Host_Image, 0, Pixels * 4);
     REPORT(cudaGetLastError());
 
-    REPORT(cudaEventRecord(Event_In(Stop_Event), 0));
-    REPORT(cudaEventSynchronize(Event_In(Stop_Event)));
-    REPORT(cudaEventElapsedTime(&Engine.Elapsed_Time, Event_In(Start_Event), Event_In(Stop_Event)));
+    REPORT(cudaEventRecord(Events.Stop, 0));
+    REPORT(cudaEventSynchronize(Events.Stop));
+    REPORT(cudaEventElapsedTime(&Engine.Elapsed_Time, Events.Start, Events.Stop));
 }
 
 } // namespace
@@ -481,13 +235,7 @@ Pellarion::Pellarion()
         return;
     }
 
-    {
-        const std::lock_guard<std::mutex> Lock(Events_Mutex);
-        if (Engines_Holding_Events++ == 0) {
-            Create_Event(Start_Event, __LINE__);
-            Create_Event(Stop_Event, __LINE__);
-        }
-    }
+    Create_Events(this);
 
     if (!Allocate_Device(Dev_Colormap, Kestrine::Colormap_Bytes)) {
         Buffers_Ready = false;
@@ -505,12 +253,9 @@ Pellarion::~Pellarion()
         REPORT(cudaFree(Dev_Colormap));
         Dev_Colormap = nullptr;
     }
-    // Only an engine that found a device took part in creating the events.
-    const std::lock_guard<std::mutex> Lock(Events_Mutex);
-    if (GPU_Available && --Engines_Holding_Events == 0) {
-        Destroy_Event(Start_Event, __LINE__);
-        Destroy_Event(Stop_Event, __LINE__);
-    }
+    // Only an engine that found a device has events; the others never call the runtime again.
+    if (GPU_Available)
+        Destroy_Events(this);
 }
 
 void Pellarion::Compute_Init(int width, int height, float xMin, float xMax, float yMin, float yMax, Colormap_t colormap)

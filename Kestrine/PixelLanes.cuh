@@ -4,9 +4,15 @@
 // On a GPU every thread takes its own pixel and the lane types are plain float, int and bool. The
 // software device gives one call a run of pixels held in SIMD vectors instead (SoftDevice/SoftLanes.h);
 // the kernels are written once against this interface and read the same on both devices.
+//
+// Lane code sits between LANE_CODE_BEGIN and LANE_CODE_END: nothing on a GPU, the namespace of the
+// lane set being compiled on the software device, which compiles it once per set.
 #pragma once
 
 #if defined(__CUDACC__)
+
+#define LANE_CODE_BEGIN
+#define LANE_CODE_END
 
 using LaneFloat = float;
 using LaneInt = int;
@@ -111,4 +117,6 @@ __device__ __forceinline__ int Load_Rgb(const unsigned char* __restrict__ Table,
 
 #else
 #include "SoftLanes.h"
+#define LANE_CODE_BEGIN namespace KESTRINE_LANES {
+#define LANE_CODE_END }
 #endif

@@ -2,8 +2,9 @@
 #
 # Sets KESTRINE_CUDA_COMPILER_FOUND, KESTRINE_BUILD_DEVICE (cuda or soft), KESTRINE_CUDA_ARCHITECTURES
 # (what the installed toolkit still supports), the flags the kernels are compiled with on each device
-# (KESTRINE_SOFT_KERNEL_FLAGS, KESTRINE_CUDA_KERNEL_FLAGS) and KESTRINE_SOFT_FUSES (the software
-# device's CPU target has fused multiply-add instructions).
+# (KESTRINE_SOFT_KERNEL_FLAGS, KESTRINE_CUDA_KERNEL_FLAGS), the software device's lane sets
+# (KESTRINE_LANE_SETS, KESTRINE_LANE_DEFINITIONS) and the flags of the benchmarks' reference loops
+# (KESTRINE_BENCH_FLAGS).
 
 set(KESTRINE_DEVICE "auto" CACHE STRING "Device of the Kestrine library: auto, cuda or soft")
 set_property(CACHE KESTRINE_DEVICE PROPERTY STRINGS auto cuda soft)
@@ -57,6 +58,8 @@ message(STATUS "Kestrine device: ${KESTRINE_BUILD_DEVICE} (${_kestrine_why})")
 
 if(KESTRINE_CUDA_COMPILER_FOUND)
   enable_language(CUDA)
+  set(CMAKE_CUDA_STANDARD 17)
+  set(CMAKE_CUDA_STANDARD_REQUIRED ON)
   find_package(CUDAToolkit REQUIRED)
   set(_kestrine_wanted 50 52 53 60 61 62 70 72 75 80 86 87 89 90)
   execute_process(COMMAND ${CMAKE_CUDA_COMPILER} --list-gpu-code OUTPUT_VARIABLE _kestrine_codes ERROR_QUIET)
@@ -82,23 +85,48 @@ endif()
 # threads themselves). Never finite-math: NaN and infinity decide escapes. No contraction on either
 # device: the kernels fuse their multiply-adds explicitly, so that both devices round alike.
 set(KESTRINE_SOFT_KERNEL_FLAGS -fno-math-errno -fno-trapping-math -ffp-contract=off)
+set(KESTRINE_CUDA_KERNEL_FLAGS --use_fast_math --fmad=false)
+
+# The software device's lane sets (Kestrine/SoftDevice/LaneSets.h): each one the pixel kernels compiled
+# with its own target flags. KESTRINE_LANE_SETS lists "name" or "name:flag,flag..." entries; KESTRINE_LANE_DEFINITIONS
+# tells the code which were built.
+include(CheckCXXSourceCompiles)
+function(kestrine_flags_fuse flags result)
+  unset(${result} CACHE)
+  string(REPLACE ";" " " CMAKE_REQUIRED_FLAGS "${flags}")
+  check_cxx_source_compiles("#if !defined(__FMA__) && !defined(__ARM_FEATURE_FMA)\n#error no FMA\n#endif\nint main() { return 0; }"
+                            ${result})
+  set(${result} ${${result}} PARENT_SCOPE)
+endfunction()
+
+set(KESTRINE_LANE_DEFINITIONS "")
 if(KESTRINE_NATIVE)
   include(CheckCXXCompilerFlag)
   check_cxx_compiler_flag(-march=native KESTRINE_HAS_MARCH_NATIVE)
-  if(KESTRINE_HAS_MARCH_NATIVE)
-    list(APPEND KESTRINE_SOFT_KERNEL_FLAGS -march=native)
+  if(NOT KESTRINE_HAS_MARCH_NATIVE)
+    message(FATAL_ERROR "KESTRINE_NATIVE=ON needs a compiler that takes -march=native")
   endif()
-endif()
-set(KESTRINE_CUDA_KERNEL_FLAGS --use_fast_math --fmad=false)
-
-include(CheckCXXSourceCompiles)
-unset(KESTRINE_SOFT_FUSES CACHE) # the flags may have changed since the last configure
-set(CMAKE_REQUIRED_FLAGS "${KESTRINE_SOFT_KERNEL_FLAGS}")
-string(REPLACE ";" " " CMAKE_REQUIRED_FLAGS "${CMAKE_REQUIRED_FLAGS}")
-check_cxx_source_compiles("#ifndef __FMA__\n#error no FMA\n#endif\nint main() { return 0; }" KESTRINE_SOFT_FUSES)
-unset(CMAKE_REQUIRED_FLAGS)
-if(KESTRINE_SOFT_FUSES)
-  message(STATUS "Kestrine software device: fused multiply-adds yes")
+  set(KESTRINE_LANE_SETS "Native:-march=native")
+  list(APPEND KESTRINE_LANE_DEFINITIONS KESTRINE_LANES_NATIVE_ONLY)
+  kestrine_flags_fuse("-march=native" KESTRINE_NATIVE_FUSES)
+  if(KESTRINE_NATIVE_FUSES)
+    list(APPEND KESTRINE_LANE_DEFINITIONS KESTRINE_NATIVE_LANES_FUSE)
+  endif()
+  set(_kestrine_lanes "native, for this machine's CPU only")
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(KESTRINE_LANE_SETS "Portable" "Avx2_Fma:-mavx2,-mfma")
+  list(APPEND KESTRINE_LANE_DEFINITIONS KESTRINE_LANES_AVX2_FMA)
+  set(_kestrine_lanes "SSE2 for any x86-64, AVX2 with FMA where the CPU has them (chosen at run time)")
 else()
-  message(STATUS "Kestrine software device: fused multiply-adds no (pictures may differ from a GPU's at rounding boundaries)")
+  set(KESTRINE_LANE_SETS "Portable")
+  set(_kestrine_lanes "portable for ${CMAKE_SYSTEM_PROCESSOR}")
+endif()
+message(STATUS "Kestrine software device lanes: ${_kestrine_lanes}")
+
+# The flags of a benchmark's own reference loops, which run on the machine that built them.
+set(KESTRINE_BENCH_FLAGS ${KESTRINE_SOFT_KERNEL_FLAGS})
+include(CheckCXXCompilerFlag)
+check_cxx_compiler_flag(-march=native KESTRINE_HAS_MARCH_NATIVE)
+if(KESTRINE_HAS_MARCH_NATIVE)
+  list(APPEND KESTRINE_BENCH_FLAGS -march=native)
 endif()

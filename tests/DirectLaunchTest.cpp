@@ -242,13 +242,13 @@ TEST_F(Direct_Launch, EscapeTimeKernelsGiveTheSameCountsForAnyBlockShape)
         Device_Buffer<int> Iterations(W * H, 0);
         Device_Buffer<float> Z_Real(W * H, 0.0f), Z_Imag(W * H, 0.0f);
         const dim3 Cover((W + Shape.x - 1) / Shape.x + 1, (H + Shape.y - 1) / Shape.y, 1);
-        LAUNCH_KERNEL(JuliaMandelInitialize, Cover, Shape, Grid.Get(), -1.6f, 1.2f, -1.1f, 1.3f, W, H);
+        LAUNCH_PIXELWISE_KERNEL(JuliaMandelInitialize, Cover, Shape, Grid.Get(), -1.6f, 1.2f, -1.1f, 1.3f, W, H);
         for (const int Steps : {40, 25}) {
             if (Mandelbrot)
-                LAUNCH_KERNEL(MandelBrotKernel, Cover, Shape, Grid.Get(), Z_Real.Get(), Z_Imag.Get(), Iterations.Get(),
+                LAUNCH_PIXELWISE_KERNEL(MandelBrotKernel, Cover, Shape, Grid.Get(), Z_Real.Get(), Z_Imag.Get(), Iterations.Get(),
                               4.0f, Steps, W, H);
             else
-                LAUNCH_KERNEL(JuliaKernel, Cover, Shape, Grid.Get(), make_float2(-0.4001f, 0.6f), Iterations.Get(), 4.0f,
+                LAUNCH_PIXELWISE_KERNEL(JuliaKernel, Cover, Shape, Grid.Get(), make_float2(-0.4001f, 0.6f), Iterations.Get(), 4.0f,
                               Steps, W, H);
         }
         Finish();

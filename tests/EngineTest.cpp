@@ -36,9 +36,18 @@ struct Picture_Case {
     int N, Per_Launch = 50;
 };
 
-std::vector<int> Model_Counts(const Picture_Case& c, const Window& View)
+// The rounding of the engine's multiply-adds: a GPU fuses them; the software device fuses them where its
+// lane set has FMA instructions, as its name says.
+Reference::Rounding Rounding_Of(const Pellarion& Engine)
 {
-    return Reference::Counts(c.Mandelbrot, View, c.W, c.H, c.C, c.Threshold, c.N);
+    const bool Fuses = Engine.CC_Major > 0 || std::strstr(Engine.GPU_Name, " with FMA") != nullptr;
+    return Fuses ? Reference::Rounding::Fused : Reference::Rounding::Separate;
+}
+
+std::vector<int> Model_Counts(const Picture_Case& c, const Window& View,
+                              Reference::Rounding Multiply_Adds = Reference::Rounding::Fused)
+{
+    return Reference::Counts(c.Mandelbrot, View, c.W, c.H, c.C, c.Threshold, c.N, Multiply_Adds);
 }
 
 class Engine_Test : public ::testing::Test {
@@ -78,39 +87,28 @@ protected:
     std::unique_ptr<Pellarion> Engine;
 };
 
-double Differing_Fraction(const Image& A, const Image& B)
+// Pixels the engine may show otherwise than the model. None on the software device: it divides and
+// takes square roots correctly rounded, as the model does, and rounds its multiply-adds as the model
+// is told to. On a GPU, which divides within 2 units in the last place and takes the square root of
+// the Julia test within 1 (3 before compute capability 5.2), the pixels whose counts such errors can
+// change (Gpu_May_Differ); each other pixel must be exactly the model's.
+std::vector<bool> May_Differ(const Pellarion& Engine, const Picture_Case& c)
 {
-    if (A.size() != B.size() || A.empty())
-        return 1.0;
-    std::size_t Differing = 0;
-    for (std::size_t i = 0; i < A.size(); i += 4)
-        Differing += std::memcmp(&A[i], &B[i], 4) != 0;
-    return double(Differing) / double(A.size() / 4);
+    if (Engine.CC_Major == 0)
+        return std::vector<bool>(std::size_t(c.W) * c.H, false);
+    const int Root_Ulps = Engine.CC_Major * 10 + Engine.CC_Minor >= 52 ? 1 : 3;
+    return Reference::Gpu_May_Differ(c.Mandelbrot, c.View, c.W, c.H, c.C, c.Threshold, c.N, Root_Ulps);
 }
 
-// How far the engine may differ from the model. Where the library's build rounds exactly as the model
-// does (the software device on a CPU with fused multiply-adds), not at all. Elsewhere (a GPU, with its
-// approximate division in the grid set-up and approximate square root, within two units in the last
-// place; a CPU that multiplies and adds separately) a pixel can change only where its count is
-// sensitive to such a step: the model finds those by moving the whole window two units in the last
-// place each way along each axis, and the engine may differ on twice as many, plus one pixel.
-double Tolerance([[maybe_unused]] const Picture_Case& c, [[maybe_unused]] const std::vector<int>& Counts)
+// Pixels that differ where they may not.
+int Unexplained_Differences(const Image& Shown, const Image& Wanted, const std::vector<bool>& Allowed)
 {
-#if defined(KESTRINE_EXACT_ROUNDING)
-    return 0.0;
-#else
-    std::vector<bool> Sensitive(Counts.size(), false);
-    for (int Move = 0; Move < 4; ++Move) {
-        Window V = c.View;
-        const float Towards = Move % 2 ? Infinity : -Infinity;
-        for (float* Edge : Move < 2 ? std::array{&V.X_Min, &V.X_Max} : std::array{&V.Y_Min, &V.Y_Max})
-            *Edge = std::nextafter(std::nextafter(*Edge, Towards), Towards);
-        const std::vector<int> Other = Model_Counts(c, V);
-        for (std::size_t i = 0; i < Counts.size(); ++i)
-            Sensitive[i] = Sensitive[i] || Other[i] != Counts[i];
-    }
-    return (2.0 * double(std::count(Sensitive.begin(), Sensitive.end(), true)) + 1.0) / double(Counts.size());
-#endif
+    if (Shown.size() != Wanted.size())
+        return int(Wanted.size() / 4) + 1;
+    int Unexplained = 0;
+    for (std::size_t i = 0; i < Allowed.size(); ++i)
+        Unexplained += !Allowed[i] && std::memcmp(&Shown[4 * i], &Wanted[4 * i], 4) != 0;
+    return Unexplained;
 }
 
 TEST_F(Engine_Test, CountsMatchTheScalarModel)
@@ -140,11 +138,10 @@ TEST_F(Engine_Test, CountsMatchTheScalarModel)
         {true, 40, 1, {-1.0f, 1.0f, 0.0f, 5.0f}, {}, 4.0f, 20},
     };
     for (const Picture_Case& c : Cases) {
-        const Image Picture = Render(c, JET);
-        const std::vector<int> Counts = Model_Counts(c, c.View);
-        EXPECT_LE(Differing_Fraction(Picture, Reference::Colour(Counts, Reference::Formula_Table(JET))),
-                  Tolerance(c, Counts))
-            << (c.Mandelbrot ? "Mandelbrot " : "Julia ") << c.W << " x " << c.H << " from " << c.View.X_Min;
+        const Image Wanted = Reference::Colour(Model_Counts(c, c.View, Rounding_Of(*Engine)), Reference::Formula_Table(JET));
+        EXPECT_EQ(Unexplained_Differences(Render(c, JET), Wanted, May_Differ(*Engine, c)), 0)
+            << (c.Mandelbrot ? "Mandelbrot " : "Julia ") << c.W << " x " << c.H << " from " << c.View.X_Min << " in "
+            << Engine->GPU_Name;
     }
 }
 
@@ -187,11 +184,11 @@ TEST_F(Engine_Test, EveryEntryOfEveryColourTableReachesTheImage)
     for (const Colormap_t Map : {HOT, JET, HSV, BONE})
         EXPECT_EQ(Table_Seen(Map), Reference::Formula_Table(Map)) << "colormap " << Map;
     EXPECT_EQ(Table_Seen(BONE)[84], 24); // entry 28 is (24, 24, 34), the half rounded down
-    // The listed tables, by the FNV-1a hash of their 768 published bytes.
-    for (const auto& [Map, Hash] : std::initializer_list<std::pair<Colormap_t, std::uint64_t>>{
-             {MORGENSTEMNING, 0x76b9dc0893cfb957ull}, {SKY, 0x02d0ddaeab416a0full}, {ABYSS, 0xbe3f710365fb29d1ull}}) {
-        const Reference::Table Seen = Table_Seen(Map);
-        EXPECT_EQ(Reference::Fnv1a(Seen.data(), Seen.size()), Hash) << "colormap " << Map;
+    // The listed tables, against their published listing.
+    for (const auto& [Map, Name] : std::initializer_list<std::pair<Colormap_t, const char*>>{
+             {MORGENSTEMNING, "MORGENSTEMNING"}, {SKY, "SKY"}, {ABYSS, "ABYSS"}}) {
+        const Reference::Table Listed = Reference::Listed_Table(Name);
+        EXPECT_TRUE(Listed != Reference::Table{} && Table_Seen(Map) == Listed) << Name;
     }
     const Reference::Table Hot = Reference::Formula_Table(HOT);
     for (const int N : {255, 256, 1000})
@@ -226,8 +223,10 @@ TEST_F(Engine_Test, EngineStatesAndSizes)
     EXPECT_TRUE(First_Image && Engine->Host_Image == First_Image);
     EXPECT_EQ((std::array<float, 4>{Engine->X_Min, Engine->X_Max, Engine->Y_Min, Engine->Y_Max}),
               (std::array<float, 4>{-0.5f, 0.25f, -0.125f, 1.5f}));
+    // The render is timed: the time is set, finite and positive.
+    Engine->Elapsed_Time = std::nanf("");
     Engine->Compute_MandelBrot(4.0f, 10, 50);
-    EXPECT_GE(Engine->Elapsed_Time, 0.0f);
+    EXPECT_TRUE(std::isfinite(Engine->Elapsed_Time) && Engine->Elapsed_Time > 0.0f) << Engine->Elapsed_Time;
     // A size no buffer can hold is refused: Idle, no image, the size kept; a good size works again.
     Engine->Compute_Init(65536, 65536, -2.0f, 2.0f, -2.0f, 2.0f, HOT);
     EXPECT_TRUE(!Engine->Buffers_Ready && !Engine->Host_Image && Engine->Width == 65536);

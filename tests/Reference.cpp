@@ -2,35 +2,77 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 
 namespace Reference {
 
 namespace {
 
-Point Pixel_Point(const Window& View, int W, int H, int x, int y)
+// One coordinate of the grid: First + ((Last - First) * i) / (Count - 1), its quotient moved by
+// Quotient_Steps floats from the correctly rounded one; a single column or row lies at First.
+float Axis_Point(float First, float Last, int i, int Count, int Quotient_Steps = 0)
 {
-    const float Real = W > 1 ? View.X_Min + ((View.X_Max - View.X_Min) * float(x)) / float(W - 1) : View.X_Min;
-    const float Imag = H > 1 ? View.Y_Min + ((View.Y_Max - View.Y_Min) * float(y)) / float(H - 1) : View.Y_Min;
-    return {Real, Imag};
+    if (Count <= 1)
+        return First;
+    float Quotient = ((Last - First) * float(i)) / float(Count - 1);
+    for (int k = 0; k < std::abs(Quotient_Steps); ++k)
+        Quotient = std::nextafter(Quotient, Quotient_Steps > 0 ? INFINITY : -INFINITY);
+    return First + Quotient;
 }
 
-// z^2 + c with the multiply-adds fused where the engine fuses them (one rounding each).
-Point Square_Plus(Point Z, Point C)
+float Multiply_Add(float a, float b, float c, Rounding Multiply_Adds)
 {
-    return {std::fma(Z.Real, Z.Real, -(Z.Imag * Z.Imag)) + C.Real, std::fma(Z.Real + Z.Real, Z.Imag, C.Imag)};
+    return Multiply_Adds == Rounding::Fused ? std::fma(a, b, c) : a * b + c; // built without contraction
 }
 
-int Count(Point Z, Point C, float Threshold, int N, bool Bound_Root)
+// z^2 + c with the multiply-adds where the engine has them.
+Point Square_Plus(Point Z, Point C, Rounding Multiply_Adds)
 {
+    return {Multiply_Add(Z.Real, Z.Real, -(Z.Imag * Z.Imag), Multiply_Adds) + C.Real,
+            Multiply_Add(Z.Real + Z.Real, Z.Imag, C.Imag, Multiply_Adds)};
+}
+
+// Floats between two non-negative finite floats, counted along their ordered bit patterns.
+bool Within_Steps(float a, float b, int Steps)
+{
+    if (!(a >= 0.0f) || !(b >= 0.0f) || std::isinf(a) || std::isinf(b))
+        return false;
+    std::int32_t A, B;
+    std::memcpy(&A, &a, 4);
+    std::memcpy(&B, &b, 4);
+    return std::abs(A - B) <= Steps;
+}
+
+struct Orbit {
     int Kept = 0;
-    for (; Kept < N; ++Kept) {
-        const Point Candidate = Square_Plus(Z, C);
-        const float Magnitude = std::fma(Candidate.Real, Candidate.Real, Candidate.Imag * Candidate.Imag);
-        if (!((Bound_Root ? std::sqrt(Magnitude) : Magnitude) < Threshold))
+    // Some candidate's square root lay within the given steps of the threshold.
+    bool Root_Near_Threshold = false;
+};
+
+Orbit Iterate(Point Z, Point C, float Threshold, int N, bool Bound_Root, Rounding Multiply_Adds, int Root_Steps = -1)
+{
+    Orbit Result;
+    for (; Result.Kept < N; ++Result.Kept) {
+        const Point Candidate = Square_Plus(Z, C, Multiply_Adds);
+        const float Magnitude = Multiply_Add(Candidate.Real, Candidate.Real, Candidate.Imag * Candidate.Imag, Multiply_Adds);
+        const float Tested = Bound_Root ? std::sqrt(Magnitude) : Magnitude;
+        Result.Root_Near_Threshold = Result.Root_Near_Threshold || (Bound_Root && Within_Steps(Tested, Threshold, Root_Steps));
+        if (!(Tested < Threshold))
             break; // the orbit is frozen from here on
         Z = Candidate;
     }
-    return Kept;
+    return Result;
+}
+
+// The orbit of pixel (x, y), its grid quotients moved by the given steps.
+Orbit Pixel_Orbit(bool Mandelbrot, const Window& View, int W, int H, int x, int y, Point C, float Threshold, int N,
+                  Rounding Multiply_Adds, int Real_Steps = 0, int Imag_Steps = 0, int Root_Steps = -1)
+{
+    const Point At{Axis_Point(View.X_Min, View.X_Max, x, W, Real_Steps), Axis_Point(View.Y_Min, View.Y_Max, y, H, Imag_Steps)};
+    return Mandelbrot ? Iterate({0.0f, 0.0f}, At, Threshold, N, false, Multiply_Adds)
+                      : Iterate(At, C, Threshold, N, true, Multiply_Adds, Root_Steps);
 }
 
 struct Rgb {
@@ -83,16 +125,34 @@ std::uint8_t Byte(double v)
 
 } // namespace
 
-std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N)
+std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
+                        Rounding Multiply_Adds)
 {
     std::vector<int> Counts(std::size_t(W) * H);
     for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const Point At = Pixel_Point(View, W, H, x, y);
-            Counts[std::size_t(y) * W + x] =
-                Mandelbrot ? Count({0.0f, 0.0f}, At, Threshold, N, false) : Count(At, C, Threshold, N, true);
-        }
+        for (int x = 0; x < W; ++x)
+            Counts[std::size_t(y) * W + x] = Pixel_Orbit(Mandelbrot, View, W, H, x, y, C, Threshold, N, Multiply_Adds).Kept;
     return Counts;
+}
+
+std::vector<bool> Gpu_May_Differ(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
+                                 int Root_Ulps)
+{
+    constexpr int Quotient_Ulps = 2;
+    std::vector<bool> May_Differ(std::size_t(W) * H, false);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const int Kept = Pixel_Orbit(Mandelbrot, View, W, H, x, y, C, Threshold, N, Rounding::Fused).Kept;
+            bool Differs = false;
+            for (int Real = -Quotient_Ulps; Real <= Quotient_Ulps && !Differs; ++Real)
+                for (int Imag = -Quotient_Ulps; Imag <= Quotient_Ulps && !Differs; ++Imag) {
+                    const Orbit Moved = Pixel_Orbit(Mandelbrot, View, W, H, x, y, C, Threshold, N, Rounding::Fused, Real,
+                                                    Imag, Root_Ulps);
+                    Differs = Moved.Kept != Kept || Moved.Root_Near_Threshold;
+                }
+            May_Differ[std::size_t(y) * W + x] = Differs;
+        }
+    return May_Differ;
 }
 
 Table Formula_Table(int Colormap)
@@ -117,12 +177,20 @@ std::vector<std::uint8_t> Colour(const std::vector<int>& Counts, const Table& Co
     return Image;
 }
 
-std::uint64_t Fnv1a(const std::uint8_t* Bytes, std::size_t Count)
+Table Listed_Table(const std::string& Name)
 {
-    std::uint64_t Hash = 0xcbf29ce484222325ull;
-    for (std::size_t i = 0; i < Count; ++i)
-        Hash = (Hash ^ Bytes[i]) * 0x100000001b3ull;
-    return Hash;
+    std::ifstream Listing(KESTRINE_LISTED_TABLES);
+    std::string Word;
+    while (Listing >> Word && Word != Name)
+        ;
+    Table Colours{};
+    for (int e = 0; e < 256; ++e) {
+        unsigned Rgb = 0;
+        if (!(Listing >> std::hex >> Rgb))
+            return {};
+        Colours[3 * e] = std::uint8_t(Rgb >> 16), Colours[3 * e + 1] = std::uint8_t(Rgb >> 8), Colours[3 * e + 2] = std::uint8_t(Rgb);
+    }
+    return Colours;
 }
 
 } // namespace Reference

@@ -10,6 +10,8 @@
 
 #include <cuda_runtime.h>
 
+#include "LaneSets.h"
+
 namespace Soft_Control {
 
 struct Launch_Record {
@@ -46,6 +48,9 @@ void Report_Old_Driver(bool Old);
 void Report_No_Device(bool None);
 // The device has no image of the library's kernels ("no kernel image for this device").
 void Report_No_Kernel_Image(bool None);
+// Runs the lane kernels in this set from now on; false (and no change) if it does not run here. The
+// device's name says which set runs when an engine reads it.
+bool Use_Lane_Set(Soft_Device::Lane_Set Set);
 // Disarms every fault above.
 void Reset_Faults();
 

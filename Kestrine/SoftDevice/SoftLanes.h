@@ -1,42 +1,24 @@
-// Kernel lanes on the software device: one kernel call serves a row of 32 threads of a block.
+// Kernel lanes on the software device: one kernel call serves a run of 32 threads of a block row.
 //
 // A CPU core runs one thread of a block at a time, so an iteration loop written for one pixel
 // would use one SIMD lane and wait on its own dependency chain. Instead, the first thread of each
-// group of 32 threads in a block row handles the whole group: its values are four independent
-// 8-wide vectors, enough to keep the SIMD units busy while each vector waits on the latency of its
-// previous step. The block runner then skips the rest of the group (Threads_Served).
+// run of 32 threads in a block row handles the whole run: its values are independent SIMD vectors,
+// enough to keep the SIMD units busy while each vector waits on the latency of its previous step.
+// The block runner (Run_Lane_Blocks) calls the kernel for the first thread of each run only.
+//
+// Compiled once per lane set, inside its namespace KESTRINE_LANES (SoftVectors.h).
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include <immintrin.h>
+#include "SoftLaunch.h"
+#include "SoftVectors.h"
 
-namespace Soft_Device {
+namespace KESTRINE_LANES {
 
-// The machine's own vector width: wider vectors than the CPU has are split badly by the compiler.
-#if defined(__AVX__)
-constexpr int Vector_Width = 8;
-#else
-constexpr int Vector_Width = 4;
-#endif
 constexpr int Lane_Width = 32;
 constexpr int Vectors_Per_Lane_Group = Lane_Width / Vector_Width;
-
-typedef float Float_Vector __attribute__((vector_size(Vector_Width * sizeof(float))));
-typedef int Int_Vector __attribute__((vector_size(Vector_Width * sizeof(int))));
-typedef unsigned Unsigned_Vector __attribute__((vector_size(Vector_Width * sizeof(unsigned))));
-
-// Lane i of the result is First + Step * i; constant after inlining.
-template <typename Vector>
-__forceinline__ Vector Lane_Sequence(int First, int Step)
-{
-    Vector Sequence;
-    for (int i = 0; i < Vector_Width; ++i)
-        Sequence[i] = First + Step * i;
-    return Sequence;
-}
 
 template <typename Vector, typename Element>
 struct Lanes {
@@ -54,59 +36,10 @@ struct Lanes {
     void Set(int Lane, Element Value) { Part[Lane / Vector_Width][Lane % Vector_Width] = Value; }
 };
 
-// Whole vectors from and to memory of their elements, aligned only as the elements are.
-typedef float Unaligned_Float_Vector __attribute__((vector_size(Vector_Width * sizeof(float)), aligned(4), may_alias));
-typedef int Unaligned_Int_Vector __attribute__((vector_size(Vector_Width * sizeof(int)), aligned(4), may_alias));
-
-__forceinline__ void Load_Vector(const float* From, Float_Vector& To)
-{
-    To = *reinterpret_cast<const Unaligned_Float_Vector*>(From);
-}
-
-__forceinline__ void Load_Vector(const int* From, Int_Vector& To)
-{
-    To = *reinterpret_cast<const Unaligned_Int_Vector*>(From);
-}
-
-// Complex values (real, imaginary, real, ...) in two vectors, split into a vector of real parts and
-// one of imaginary parts, and back. With AVX2, two instructions a vector: a shuffle within each
-// 128-bit half, then one across the halves to put the lanes in order.
-__forceinline__ void Deinterleave(Float_Vector Low, Float_Vector High, Float_Vector& Real, Float_Vector& Imag)
-{
-#if defined(__AVX2__)
-    const __m256 l = reinterpret_cast<__m256>(Low), h = reinterpret_cast<__m256>(High);
-    const auto In_Order = [](__m256 v) {
-        return reinterpret_cast<Float_Vector>(_mm256_permute4x64_pd(_mm256_castps_pd(v), 0xD8));
-    };
-    Real = In_Order(_mm256_shuffle_ps(l, h, 0x88));
-    Imag = In_Order(_mm256_shuffle_ps(l, h, 0xDD));
-#else
-    Real = __builtin_shuffle(Low, High, Lane_Sequence<Int_Vector>(0, 2));
-    Imag = __builtin_shuffle(Low, High, Lane_Sequence<Int_Vector>(1, 2));
-#endif
-}
-
-__forceinline__ void Interleave(Float_Vector Real, Float_Vector Imag, Float_Vector& Low, Float_Vector& High)
-{
-#if defined(__AVX2__)
-    const __m256 r = reinterpret_cast<__m256>(Real), i = reinterpret_cast<__m256>(Imag);
-    const __m256 First_Halves = _mm256_unpacklo_ps(r, i), Second_Halves = _mm256_unpackhi_ps(r, i);
-    Low = reinterpret_cast<Float_Vector>(_mm256_permute2f128_ps(First_Halves, Second_Halves, 0x20));
-    High = reinterpret_cast<Float_Vector>(_mm256_permute2f128_ps(First_Halves, Second_Halves, 0x31));
-#else
-    // Lane i of the low half takes real part i / 2 (even i) or imaginary part i / 2 (odd i).
-    const Int_Vector Low_Pairs = Lane_Sequence<Int_Vector>(0, 1) / 2 + (Lane_Sequence<Int_Vector>(0, 1) % 2) * Vector_Width;
-    Low = __builtin_shuffle(Real, Imag, Low_Pairs);
-    High = __builtin_shuffle(Real, Imag, Low_Pairs + Vector_Width / 2);
-#endif
-}
-
-} // namespace Soft_Device
-
-using LaneFloat = Soft_Device::Lanes<Soft_Device::Float_Vector, float>;
-using LaneInt = Soft_Device::Lanes<Soft_Device::Int_Vector, int>;
+using LaneFloat = Lanes<Float_Vector, float>;
+using LaneInt = Lanes<Int_Vector, int>;
 // Each lane all ones (true) or all zeros (false), as vector comparisons give them.
-struct LaneMask : Soft_Device::Lanes<Soft_Device::Int_Vector, int> {
+struct LaneMask : Lanes<Int_Vector, int> {
     LaneMask() = default;
 };
 
@@ -114,7 +47,7 @@ struct LaneMask : Soft_Device::Lanes<Soft_Device::Int_Vector, int> {
     __forceinline__ Result operator Op(const Left& a, const Right& b)                                                  \
     {                                                                                                                  \
         Result r;                                                                                                      \
-        for (int g = 0; g < Soft_Device::Vectors_Per_Lane_Group; ++g)                                                  \
+        for (int g = 0; g < Vectors_Per_Lane_Group; ++g)                                                               \
             r.Part[g] = Left_Part Op Right_Part;                                                                       \
         return r;                                                                                                      \
     }
@@ -137,7 +70,7 @@ SOFT_LANE_OPERATOR(LaneInt, LaneInt, int, |, a.Part[g], b)
 __forceinline__ LaneInt Minimum(const LaneInt& a, int b)
 {
     LaneInt r;
-    for (int g = 0; g < Soft_Device::Vectors_Per_Lane_Group; ++g)
+    for (int g = 0; g < Vectors_Per_Lane_Group; ++g)
         r.Part[g] = a.Part[g] < b ? a.Part[g] : b;
     return r;
 }
@@ -147,20 +80,11 @@ __forceinline__ LaneInt Minimum(const LaneInt& a, int b)
 // that ends with the entry (from byte 3e - 1), shifted down one byte; for e = 0 the first word.
 __forceinline__ LaneInt Load_Rgb(const unsigned char* __restrict__ Table, const LaneInt& Entry)
 {
-    using namespace Soft_Device;
     LaneInt r;
     for (int g = 0; g < Vectors_Per_Lane_Group; ++g) {
         const Int_Vector e = Entry.Part[g];
         const Int_Vector Starts_Later = e > 0; // -1 or 0
-        const Int_Vector Offset = 3 * e + Starts_Later;
-#if defined(__AVX2__)
-        const Int_Vector Word = reinterpret_cast<Int_Vector>(
-            _mm256_i32gather_epi32(reinterpret_cast<const int*>(Table), reinterpret_cast<__m256i>(Offset), 1));
-#else
-        Int_Vector Word;
-        for (int l = 0; l < Vector_Width; ++l)
-            std::memcpy(&Word[l], Table + Offset[l], sizeof(int));
-#endif
+        const Int_Vector Word = Gather_Words(Table, 3 * e + Starts_Later);
         const Int_Vector Shift = Starts_Later & 8;
         const Unsigned_Vector Shifted = reinterpret_cast<Unsigned_Vector>(Word) >> reinterpret_cast<Unsigned_Vector>(Shift);
         r.Part[g] = reinterpret_cast<Int_Vector>(Shifted) & 0x00FFFFFF;
@@ -171,32 +95,10 @@ __forceinline__ LaneInt Load_Rgb(const unsigned char* __restrict__ Table, const 
 // Whether any lane is true.
 __forceinline__ bool Any(const LaneMask& m)
 {
-    Soft_Device::Int_Vector All = m.Part[0];
-    for (int g = 1; g < Soft_Device::Vectors_Per_Lane_Group; ++g)
+    Int_Vector All = m.Part[0];
+    for (int g = 1; g < Vectors_Per_Lane_Group; ++g)
         All |= m.Part[g];
-#if defined(__AVX__)
-    return !_mm256_testz_si256(reinterpret_cast<__m256i>(All), reinterpret_cast<__m256i>(All));
-#else
-    return _mm_movemask_epi8(reinterpret_cast<__m128i>(All)) != 0;
-#endif
-}
-
-// One rounding for a * b + c where the CPU has fused multiply-add instructions, as on a GPU. The kernel
-// file is built without contraction, so nothing else is fused. A CPU without them (a portable build)
-// multiplies and adds separately, and may then differ from a GPU on pixels at a rounding boundary.
-__forceinline__ Soft_Device::Float_Vector Fused_Multiply_Add(Soft_Device::Float_Vector a, Soft_Device::Float_Vector b,
-                                                             Soft_Device::Float_Vector c)
-{
-    using Soft_Device::Float_Vector;
-#if defined(__FMA__) && defined(__AVX__)
-    return reinterpret_cast<Float_Vector>(
-        _mm256_fmadd_ps(reinterpret_cast<__m256>(a), reinterpret_cast<__m256>(b), reinterpret_cast<__m256>(c)));
-#elif defined(__FMA__)
-    return reinterpret_cast<Float_Vector>(
-        _mm_fmadd_ps(reinterpret_cast<__m128>(a), reinterpret_cast<__m128>(b), reinterpret_cast<__m128>(c)));
-#else
-    return a * b + c;
-#endif
+    return Any_Lane(All);
 }
 
 // The threshold that a square root is compared with, as a bound on the number under the root.
@@ -237,26 +139,26 @@ inline Root_Threshold Threshold_For_Root(float Threshold)
     return Bound;
 }
 
-__forceinline__ Soft_Device::Int_Vector Root_Below(Soft_Device::Float_Vector Squared, Root_Threshold Threshold)
+__forceinline__ Int_Vector Root_Below(Float_Vector Squared, Root_Threshold Threshold)
 {
     return Squared < Threshold.Square_Bound;
 }
 
-// The pixels of one kernel call: a run of up to Lane_Width consecutive pixels of an image row.
+// The pixels of one kernel call: a run of up to Lane_Width consecutive pixels of an image row, from
+// this thread's on. A thread that does not start a run of its block row serves nothing.
 class PixelLanes {
 public:
     __forceinline__ PixelLanes(int W, int H)
     {
-        using namespace Soft_Device;
         const unsigned Thread = threadIdx.x;
         if (Thread % Lane_Width != 0)
             return;
-        Threads_Served = std::min(static_cast<unsigned>(Lane_Width), blockDim.x - Thread);
         const int x = static_cast<int>(blockIdx.x * blockDim.x + Thread);
         const int y = static_cast<int>(blockIdx.y * blockDim.y + threadIdx.y);
         if (x >= W || y >= H)
             return;
-        Count = std::min(static_cast<int>(Threads_Served), W - x);
+        const int Threads_Of_Run = static_cast<int>(blockDim.x - Thread) < Lane_Width ? blockDim.x - Thread : Lane_Width;
+        Count = W - x < Threads_Of_Run ? W - x : Threads_Of_Run;
         Column_Of_First = x;
         Row_Of_All = y;
         First = y * W + x;
@@ -267,7 +169,6 @@ public:
     // The image column and row of every lane.
     LaneFloat Column() const
     {
-        using namespace Soft_Device;
         const Float_Vector Lane_Offsets = Lane_Sequence<Float_Vector>(0, 1);
         LaneFloat Columns;
         for (int v = 0; v < Vectors_Per_Lane_Group; ++v)
@@ -281,7 +182,6 @@ public:
     // has lanes that hold none).
     bool Any_In_Image(const LaneMask& Mask) const
     {
-        using namespace Soft_Device;
         if (Count == Lane_Width)
             return Any(Mask);
         LaneMask Inside;
@@ -295,7 +195,6 @@ public:
     // or the block's moves lane by lane, and its missing lanes hold zeros.
     void Load(const float2* Buffer, LaneFloat& Real, LaneFloat& Imag) const
     {
-        using namespace Soft_Device;
         if (Count == Lane_Width) {
             const float* Pairs = &Buffer[First].x;
             for (int v = 0; v < Vectors_Per_Lane_Group; ++v) {
@@ -317,10 +216,10 @@ public:
     template <typename Lane_Values, typename Element>
     void Load(const Element* Buffer, Lane_Values& Values) const
     {
-        static_assert(sizeof(Lane_Values) == Soft_Device::Lane_Width * sizeof(Element));
-        if (Count == Soft_Device::Lane_Width) {
-            for (int v = 0; v < Soft_Device::Vectors_Per_Lane_Group; ++v)
-                Soft_Device::Load_Vector(Buffer + First + v * Soft_Device::Vector_Width, Values.Part[v]);
+        static_assert(sizeof(Lane_Values) == Lane_Width * sizeof(Element));
+        if (Count == Lane_Width) {
+            for (int v = 0; v < Vectors_Per_Lane_Group; ++v)
+                Load_Vector(Buffer + First + v * Vector_Width, Values.Part[v]);
             return;
         }
         Values = Lane_Values(Element{});
@@ -330,7 +229,6 @@ public:
 
     void Store(float2* Buffer, const LaneFloat& Real, const LaneFloat& Imag) const
     {
-        using namespace Soft_Device;
         if (Count == Lane_Width) {
             float* Pairs = &Buffer[First].x;
             for (int v = 0; v < Vectors_Per_Lane_Group; ++v) {
@@ -348,9 +246,9 @@ public:
     template <typename Lane_Values, typename Element>
     void Store(Element* Buffer, const Lane_Values& Values) const
     {
-        if (Count == Soft_Device::Lane_Width) {
-            for (int v = 0; v < Soft_Device::Vectors_Per_Lane_Group; ++v)
-                std::memcpy(Buffer + First + v * Soft_Device::Vector_Width, &Values.Part[v], sizeof(Values.Part[v]));
+        if (Count == Lane_Width) {
+            for (int v = 0; v < Vectors_Per_Lane_Group; ++v)
+                std::memcpy(Buffer + First + v * Vector_Width, &Values.Part[v], sizeof(Values.Part[v]));
             return;
         }
         for (int l = 0; l < Count; ++l)
@@ -376,7 +274,6 @@ template <typename Step>
 __forceinline__ bool Iterate_Orbit(const PixelLanes& Pixels, LaneFloat& Zr, LaneFloat& Zi, const LaneFloat& Cr,
                                    const LaneFloat& Ci, LaneInt& Kept_Steps, int Steps, Step Next)
 {
-    using namespace Soft_Device;
     if (Steps <= 0)
         return false;
     LaneMask Kept;
@@ -414,3 +311,14 @@ __forceinline__ bool Iterate_Orbit(const PixelLanes& Pixels, LaneFloat& Zr, Lane
         One_Step();
     return true;
 }
+
+// The block runner of a lane kernel in this lane set: one call for the first thread of each run of
+// Lane_Width threads of a block row, which serves the run (PixelLanes); the other threads' calls
+// would find their pixels taken and do nothing, so they are not made.
+template <auto Kernel, typename... Arguments>
+void Run_Lane_Blocks(const Soft_Device::Block_Run& Run, Arguments... Values)
+{
+    Soft_Device::Run_Threads<Lane_Width>([&] { Kernel(Values...); }, Run);
+}
+
+} // namespace KESTRINE_LANES

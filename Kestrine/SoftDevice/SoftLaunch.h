@@ -2,13 +2,20 @@
 //
 // A launch hands the pool a type-erased call of the kernel with its arguments; each worker takes
 // blocks of the grid and runs every thread of a block in turn, with the built-ins below set as a
-// GPU would set them. The kernel call is a template argument of the block runner, so the compiler
-// inlines the kernel into the loop over the threads.
+// GPU would set them.
+//
+// Two kinds of kernel are launched. A scalar kernel serves one thread a call, and its call is
+// inlined into the loop over the threads here. A lane kernel (PixelLanes) serves a whole run of a
+// block row's threads a call; it is compiled once per lane set (LaneSets.h) and reaches the launch as
+// a block runner of the set chosen for this CPU, which steps over the threads run by run.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <tuple>
+
+#include "LaunchJob.h"
 
 // The kernel built-ins, one set per worker thread. The library is loaded with the program, so its
 // thread-local storage can sit in the static block and be reached without a call.
@@ -17,13 +24,6 @@ SOFT_BUILTIN uint3 threadIdx;
 SOFT_BUILTIN uint3 blockIdx;
 SOFT_BUILTIN dim3 blockDim;
 SOFT_BUILTIN dim3 gridDim;
-
-namespace Soft_Device {
-// How many threads of its row, from its own on, the last kernel call served. A call that works for a
-// whole run of lanes (SoftLanes.h) says so here, and the block runner skips the threads whose calls
-// would find their pixels taken and do nothing.
-SOFT_BUILTIN unsigned Threads_Served = 1;
-} // namespace Soft_Device
 #undef SOFT_BUILTIN
 
 namespace Soft_Device {
@@ -40,14 +40,6 @@ enum class Launch_Order {
     Pixelwise,
 };
 
-// A launch, with its kernel and arguments, as the worker pool runs it.
-class Launch_Job {
-public:
-    virtual ~Launch_Job() = default;
-    // Runs the blocks First.x to First.x + Count - 1 of one row of blocks of the grid.
-    virtual void Run_Blocks(dim3 Grid, dim3 Block, uint3 First, unsigned Count) const = 0;
-};
-
 // Checks the configuration as the runtime does and runs the job on the worker pool, at once or, for a
 // pixelwise launch, at the next call that could observe its work. A refused configuration runs
 // nothing and becomes the last error, as does a null job (its allocation failed: "out of memory").
@@ -57,19 +49,19 @@ void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, 
 // Flattened: the kernel is inlined into the loop over the threads, where it is defined in the same
 // file, so a thread costs no call. The threads of a block may run in any order; here the blocks of
 // a run go through their rows together, so that each pass reads and writes a long contiguous stretch
-// of an image instead of 32 short ones, as a CPU's caches and prefetchers want.
-template <typename Kernel_Call>
-__attribute__((flatten)) void Run_Blocks(const Kernel_Call& Kernel, dim3 Grid, dim3 Block, uint3 First, unsigned Count)
+// of an image instead of many short ones, as a CPU's caches and prefetchers want. Threads_Per_Call
+// threads of a row are served by one call.
+template <unsigned Threads_Per_Call, typename Kernel_Call>
+__attribute__((flatten)) void Run_Threads(const Kernel_Call& Kernel, const Block_Run& Run)
 {
-    gridDim = Grid;
-    blockDim = Block;
-    for (unsigned z = 0; z < Block.z; ++z) {
-        for (unsigned y = 0; y < Block.y; ++y) {
-            for (unsigned b = 0; b < Count; ++b) {
-                blockIdx = uint3{First.x + b, First.y, First.z};
-                for (unsigned x = 0; x < Block.x; x += Threads_Served) {
+    gridDim = Run.Grid;
+    blockDim = Run.Block;
+    for (unsigned z = 0; z < Run.Block.z; ++z) {
+        for (unsigned y = 0; y < Run.Block.y; ++y) {
+            for (unsigned b = 0; b < Run.Count; ++b) {
+                blockIdx = uint3{Run.First.x + b, Run.First.y, Run.First.z};
+                for (unsigned x = 0; x < Run.Block.x; x += Threads_Per_Call) {
                     threadIdx = uint3{x, y, z};
-                    Threads_Served = 1;
                     Kernel();
                 }
             }
@@ -77,14 +69,12 @@ __attribute__((flatten)) void Run_Blocks(const Kernel_Call& Kernel, dim3 Grid, d
     }
 }
 
+// A scalar kernel's launch: the kernel call with its arguments.
 template <typename Kernel_Call>
 class Kernel_Job final : public Launch_Job {
 public:
     explicit Kernel_Job(Kernel_Call Call) : Kernel(Call) {}
-    void Run_Blocks(dim3 Grid, dim3 Block, uint3 First, unsigned Count) const override
-    {
-        Soft_Device::Run_Blocks(Kernel, Grid, Block, First, Count);
-    }
+    void Run_Blocks(const Block_Run& Run) const override { Run_Threads<1>(Kernel, Run); }
 
 private:
     Kernel_Call Kernel;
@@ -92,12 +82,54 @@ private:
 
 // Arguments are copied at launch, as a GPU launch copies them; Kernel_Caller calls the kernel with them.
 template <typename Kernel_Caller, typename... Arguments>
-void Launch_Kernel(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, Kernel_Caller Caller,
-                   Arguments... Values)
+void Launch_Kernel(const char* Kernel_Name, dim3 Grid, dim3 Block, Kernel_Caller Caller, Arguments... Values)
 {
     const auto Call = [Caller, Values...] { Caller(Values...); };
-    Launch(Kernel_Name, Grid, Block, Order,
+    Launch(Kernel_Name, Grid, Block, Launch_Order::Now,
            std::unique_ptr<Launch_Job>(new (std::nothrow) Kernel_Job<decltype(Call)>(Call)));
+}
+
+// A lane kernel compiled for one lane set: runs the kernel over a part of the grid.
+template <typename... Arguments>
+using Block_Runner = void (*)(const Block_Run&, Arguments...);
+
+// The block runner type for a kernel of this signature.
+template <typename Signature>
+struct Runner_Of;
+template <typename... Arguments>
+struct Runner_Of<void(Arguments...)> {
+    using Type = Block_Runner<Arguments...>;
+};
+
+template <typename... Arguments>
+class Runner_Job final : public Launch_Job {
+public:
+    Runner_Job(Block_Runner<Arguments...> Kernel_Runner, Arguments... Values) : Runner(Kernel_Runner), Values(Values...)
+    {
+    }
+    void Run_Blocks(const Block_Run& Run) const override
+    {
+        std::apply([&](const Arguments&... a) { Runner(Run, a...); }, Values);
+    }
+
+private:
+    Block_Runner<Arguments...> Runner;
+    std::tuple<Arguments...> Values;
+};
+
+template <typename T>
+struct Taken_As {
+    using Type = T;
+};
+
+// A lane kernel's launch: the runner of the active lane set with the arguments, converted to the
+// kernel's parameter types as a call of the kernel would convert them.
+template <typename... Arguments>
+void Launch_Lanes(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, Block_Runner<Arguments...> Runner,
+                  typename Taken_As<Arguments>::Type... Values)
+{
+    Launch(Kernel_Name, Grid, Block, Order,
+           std::unique_ptr<Launch_Job>(new (std::nothrow) Runner_Job<Arguments...>(Runner, Values...)));
 }
 
 } // namespace Soft_Device

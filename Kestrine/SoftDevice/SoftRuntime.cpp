@@ -1,4 +1,5 @@
-// The runtime calls of the software device.
+// The runtime calls of the software device: versions, the device, memory and errors (the default
+// stream's calls are in SoftStream.cpp).
 //
 // Device memory is host memory that the device keeps in a table of its allocations, so that every
 // pointer handed to a call can be checked as the GPU would check it: a host pointer given as a
@@ -25,51 +26,11 @@
 #include <unistd.h>
 #endif
 
-#include "SoftControl.h"
+#include "DeviceState.h"
+#include "LaneSets.h"
 #include "WorkerPool.h"
 
-struct CUevent_st {
-    bool Recorded = false;
-    std::chrono::steady_clock::time_point Time;
-};
-
 namespace Soft_Device {
-namespace {
-
-constexpr int Runtime_Version = CUDART_VERSION;
-constexpr int Old_Driver_Version = CUDART_VERSION - 1000;
-constexpr std::size_t Allocation_Alignment = 256; // what cudaMalloc guarantees
-
-enum class Memory { Device, Page_Locked };
-
-struct Allocation {
-    std::size_t Bytes;
-    Memory Kind;
-};
-
-// Everything the device knows, behind one lock: the runtime may be called from any host thread.
-struct Device_State {
-    std::mutex Mutex;
-    std::map<std::uintptr_t, Allocation> Allocations;
-    std::size_t Live_Bytes[2] = {0, 0};
-    std::size_t Live_Count[2] = {0, 0};
-    std::set<CUevent_st*> Events;
-    std::map<std::string, Soft_Control::Launch_Record, std::less<>> Launches;
-    std::uint64_t Host_To_Device_Copies = 0;
-    std::uint64_t Runtime_Calls = 0;
-    // Pixelwise launches waiting to run, all over one grid (SoftLaunch.h).
-    std::vector<std::unique_ptr<Launch_Job>> Pending;
-    dim3 Pending_Grid, Pending_Block;
-
-    int Allocations_Until_Failure = 0; // 0: no failure armed
-    cudaError_t Next_Copy_Error = cudaSuccess;
-    bool Old_Driver = false;
-    bool No_Device = false;
-    bool No_Kernel_Image = false;
-};
-
-// The last error belongs to the host thread, as in the runtime.
-thread_local cudaError_t Last_Error = cudaSuccess;
 
 Device_State& State()
 {
@@ -77,39 +38,28 @@ Device_State& State()
     return Device;
 }
 
-// Runs the launches that wait, before anything can see their memory. Called with the lock held.
-void Run_Pending()
+cudaError_t& Last_Error()
 {
-    Device_State& Device = State();
-    if (Device.Pending.empty())
-        return;
-    if (!Worker_Pool::Instance().Run(Device.Pending, Device.Pending_Grid, Device.Pending_Block))
-        Last_Error = cudaErrorLaunchFailure; // surfaces at the call that ran them, as on a GPU
-    Device.Pending.clear();
+    // The last error belongs to the host thread, as in the runtime.
+    thread_local cudaError_t Error = cudaSuccess;
+    return Error;
 }
 
-// Every runtime call takes the lock through one of these, which first finishes the launches that
-// wait (unless the call cannot observe device memory), and leaves its status as the last error.
-enum class Sees_Memory { Yes, No };
+bool Device_Missing()
+{
+    return State().No_Device || State().Old_Driver;
+}
 
-class Call {
-public:
-    explicit Call(Sees_Memory Observes = Sees_Memory::Yes) : Lock(State().Mutex)
-    {
-        ++State().Runtime_Calls;
-        if (Observes == Sees_Memory::Yes)
-            Run_Pending();
-    }
-    cudaError_t Result(cudaError_t Status)
-    {
-        if (Status != cudaSuccess)
-            Last_Error = Status;
-        return Status;
-    }
+cudaError_t Device_Missing_Error()
+{
+    return State().Old_Driver ? cudaErrorInsufficientDriver : cudaErrorNoDevice;
+}
 
-private:
-    std::lock_guard<std::mutex> Lock;
-};
+namespace {
+
+constexpr int Runtime_Version = CUDART_VERSION;
+constexpr int Old_Driver_Version = CUDART_VERSION - 1000;
+constexpr std::size_t Allocation_Alignment = 256; // what cudaMalloc guarantees
 
 std::size_t Physical_Memory()
 {
@@ -179,16 +129,6 @@ bool Is_Host(const void* Pointer, std::size_t Bytes)
     return Found->Kind == Memory::Page_Locked && Find_Allocation(Pointer, Bytes) == Found;
 }
 
-bool Device_Missing()
-{
-    return State().No_Device || State().Old_Driver;
-}
-
-cudaError_t Device_Missing_Error()
-{
-    return State().Old_Driver ? cudaErrorInsufficientDriver : cudaErrorNoDevice;
-}
-
 cudaError_t Allocate(void** Pointer, std::size_t Bytes, Memory Kind)
 {
     if (!Pointer)
@@ -250,76 +190,7 @@ bool Copy_Fits(const void* Dst, const void* Src, std::size_t Count, cudaMemcpyKi
     return false;
 }
 
-bool Valid_Configuration(dim3 Grid, dim3 Block)
-{
-    const std::uint64_t Threads = std::uint64_t(Block.x) * Block.y * Block.z;
-    return Block.x >= 1 && Block.y >= 1 && Block.z >= 1 && Block.x <= 1024 && Block.y <= 1024 && Block.z <= 64 &&
-           Threads <= 1024 && Grid.x >= 1 && Grid.y >= 1 && Grid.z >= 1 && Grid.x <= 2147483647u &&
-           Grid.y <= 65535 && Grid.z <= 65535;
-}
-
-bool Same(dim3 a, dim3 b)
-{
-    return a.x == b.x && a.y == b.y && a.z == b.z;
-}
-
-bool Known_Event(cudaEvent_t Event)
-{
-    return Event && State().Events.count(Event) != 0;
-}
-
 } // namespace
-
-void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, std::unique_ptr<Launch_Job> Job) noexcept
-{
-    // At most this many pixelwise launches wait, so that a render of millions of launches stays small.
-    constexpr std::size_t Pending_Limit = 64;
-    std::vector<std::unique_ptr<Launch_Job>> Now;
-    try {
-        Call Launch_Call(Order == Launch_Order::Pixelwise ? Sees_Memory::No : Sees_Memory::Yes);
-        Device_State& Device = State();
-        if (!Job) {
-            Launch_Call.Result(cudaErrorMemoryAllocation);
-            return;
-        }
-        if (Device_Missing()) {
-            Launch_Call.Result(Device_Missing_Error());
-            return;
-        }
-        if (Device.No_Kernel_Image) {
-            Launch_Call.Result(cudaErrorNoKernelImageForDevice);
-            return;
-        }
-        if (!Valid_Configuration(Grid, Block)) {
-            Launch_Call.Result(cudaErrorInvalidConfiguration);
-            return;
-        }
-        auto It = Device.Launches.find(std::string_view(Kernel_Name));
-        if (It == Device.Launches.end())
-            It = Device.Launches.emplace(Kernel_Name, Soft_Control::Launch_Record{}).first;
-        ++It->second.Count;
-        It->second.Last_Grid = Grid;
-        It->second.Last_Block = Block;
-        if (Order == Launch_Order::Pixelwise) {
-            if (!Device.Pending.empty() && (!Same(Grid, Device.Pending_Grid) || !Same(Block, Device.Pending_Block)))
-                Run_Pending();
-            Device.Pending.push_back(std::move(Job));
-            Device.Pending_Grid = Grid;
-            Device.Pending_Block = Block;
-            if (Device.Pending.size() < Pending_Limit)
-                return;
-            Now.swap(Device.Pending);
-        } else {
-            Now.push_back(std::move(Job));
-        }
-    } catch (const std::bad_alloc&) {
-        Last_Error = cudaErrorMemoryAllocation;
-        return;
-    }
-    // Outside the lock: a kernel touches only the memory it was given.
-    if (!Worker_Pool::Instance().Run(Now, Grid, Block))
-        Last_Error = cudaErrorLaunchFailure;
-}
 
 } // namespace Soft_Device
 
@@ -362,8 +233,8 @@ cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device)
     if (device != 0)
         return Api.Result(cudaErrorInvalidDevice);
     std::memset(prop, 0, sizeof(*prop));
-    std::snprintf(prop->name, sizeof(prop->name), "Software device: %s (%u threads)", Processor_Name().c_str(),
-                  Worker_Pool::Instance().Thread_Count());
+    std::snprintf(prop->name, sizeof(prop->name), "Software device: %s (%u threads, %s)", Processor_Name().c_str(),
+                  Worker_Pool::Instance().Thread_Count(), Lane_Set_Description(Active_Lane_Set()));
     prop->totalGlobalMem = Device_Capacity();
     prop->major = 0; // no CUDA architecture
     prop->minor = 0;
@@ -435,95 +306,18 @@ cudaError_t cudaMemset(void* devPtr, int value, std::size_t count)
     return cudaSuccess;
 }
 
-cudaError_t cudaDeviceSynchronize()
-{
-    Call Api;
-    return Device_Missing() ? Api.Result(Device_Missing_Error()) : cudaSuccess;
-}
-
-cudaError_t cudaEventCreate(cudaEvent_t* event)
-{
-    Call Api;
-    if (!event)
-        return Api.Result(cudaErrorInvalidValue);
-    if (Device_Missing())
-        return Api.Result(Device_Missing_Error());
-    CUevent_st* Event = new (std::nothrow) CUevent_st();
-    if (!Event)
-        return Api.Result(cudaErrorMemoryAllocation);
-    try {
-        State().Events.insert(Event);
-    } catch (const std::bad_alloc&) {
-        delete Event;
-        return Api.Result(cudaErrorMemoryAllocation);
-    }
-    *event = Event;
-    return cudaSuccess;
-}
-
-cudaError_t cudaEventRecord(cudaEvent_t event, cudaStream_t stream)
-{
-    Call Api;
-    if (!Known_Event(event) || stream != nullptr)
-        return Api.Result(cudaErrorInvalidResourceHandle);
-    // Launches finish before they return, so the default stream is idle whenever an event is recorded.
-    event->Recorded = true;
-    event->Time = std::chrono::steady_clock::now();
-    return cudaSuccess;
-}
-
-cudaError_t cudaEventSynchronize(cudaEvent_t event)
-{
-    Call Api;
-    return Known_Event(event) ? cudaSuccess : Api.Result(cudaErrorInvalidResourceHandle);
-}
-
-cudaError_t cudaEventElapsedTime(float* ms, cudaEvent_t start, cudaEvent_t end)
-{
-    Call Api;
-    if (!ms)
-        return Api.Result(cudaErrorInvalidValue);
-    if (!Known_Event(start) || !Known_Event(end) || !start->Recorded || !end->Recorded)
-        return Api.Result(cudaErrorInvalidResourceHandle);
-    *ms = std::chrono::duration<float, std::milli>(end->Time - start->Time).count();
-    return cudaSuccess;
-}
-
-cudaError_t cudaEventDestroy(cudaEvent_t event)
-{
-    Call Api;
-    if (!Known_Event(event))
-        return Api.Result(cudaErrorInvalidResourceHandle);
-    State().Events.erase(event);
-    delete event;
-    return cudaSuccess;
-}
-
-cudaError_t cudaFuncGetAttributes(cudaFuncAttributes* attr, const void* func)
-{
-    Call Api(Sees_Memory::No);
-    if (!attr || !func)
-        return Api.Result(cudaErrorInvalidValue);
-    if (Device_Missing())
-        return Api.Result(Device_Missing_Error());
-    if (State().No_Kernel_Image)
-        return Api.Result(cudaErrorNoKernelImageForDevice);
-    *attr = cudaFuncAttributes{1024, 0, 0, 0};
-    return cudaSuccess;
-}
-
 cudaError_t cudaGetLastError()
 {
     Call Api(Sees_Memory::No);
-    const cudaError_t Last = Last_Error;
-    Last_Error = cudaSuccess;
+    const cudaError_t Last = Last_Error();
+    Last_Error() = cudaSuccess;
     return Last;
 }
 
 cudaError_t cudaPeekAtLastError()
 {
     Call Api(Sees_Memory::No);
-    return Last_Error;
+    return Last_Error();
 }
 
 const char* cudaGetErrorString(cudaError_t error)
@@ -547,98 +341,3 @@ const char* cudaGetErrorString(cudaError_t error)
     return "unrecognized error code";
 }
 
-// ---------------------------------------------------------------------------------------------
-// Test control
-// ---------------------------------------------------------------------------------------------
-
-namespace Soft_Control {
-
-namespace {
-template <typename Access>
-auto With_State(Access Use)
-{
-    std::lock_guard<std::mutex> Lock(State().Mutex);
-    return Use(State());
-}
-} // namespace
-
-std::size_t Live_Device_Allocations()
-{
-    return With_State([](Device_State& S) { return S.Live_Count[0]; });
-}
-
-std::size_t Live_Device_Bytes()
-{
-    return With_State([](Device_State& S) { return S.Live_Bytes[0]; });
-}
-
-std::size_t Live_Host_Allocations()
-{
-    return With_State([](Device_State& S) { return S.Live_Count[1]; });
-}
-
-std::size_t Live_Host_Bytes()
-{
-    return With_State([](Device_State& S) { return S.Live_Bytes[1]; });
-}
-
-std::size_t Live_Events()
-{
-    return With_State([](Device_State& S) { return S.Events.size(); });
-}
-
-std::uint64_t Host_To_Device_Copies()
-{
-    return With_State([](Device_State& S) { return S.Host_To_Device_Copies; });
-}
-
-Launch_Record Launches(const std::string& Kernel_Name)
-{
-    return With_State([&](Device_State& S) {
-        const auto It = S.Launches.find(Kernel_Name);
-        return It == S.Launches.end() ? Launch_Record{} : It->second;
-    });
-}
-
-std::uint64_t Runtime_Calls()
-{
-    return With_State([](Device_State& S) { return S.Runtime_Calls; });
-}
-
-void Fail_Allocation(int Nth)
-{
-    With_State([&](Device_State& S) { S.Allocations_Until_Failure = Nth; });
-}
-
-void Fail_Next_Copy(cudaError_t Error)
-{
-    With_State([&](Device_State& S) { S.Next_Copy_Error = Error; });
-}
-
-void Report_Old_Driver(bool Old)
-{
-    With_State([&](Device_State& S) { S.Old_Driver = Old; });
-}
-
-void Report_No_Device(bool None)
-{
-    With_State([&](Device_State& S) { S.No_Device = None; });
-}
-
-void Report_No_Kernel_Image(bool None)
-{
-    With_State([&](Device_State& S) { S.No_Kernel_Image = None; });
-}
-
-void Reset_Faults()
-{
-    With_State([](Device_State& S) {
-        S.Allocations_Until_Failure = 0;
-        S.Next_Copy_Error = cudaSuccess;
-        S.Old_Driver = false;
-        S.No_Device = false;
-        S.No_Kernel_Image = false;
-    });
-}
-
-} // namespace Soft_Control

@@ -3,27 +3,34 @@
 #include <algorithm>
 #include <exception>
 
-#if defined(__SSE__) || defined(_M_X64)
+#if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
 namespace Soft_Device {
 namespace {
 
-// GPU fast-math flushes denormals to zero; the CPU does it with the MXCSR's FTZ and DAZ bits.
+// GPU fast-math flushes denormals to zero; a CPU does it with a control bit of its floating-point
+// unit: FTZ and DAZ in the MXCSR on x86, FZ in the FPCR on 64-bit ARM. Elsewhere denormals stay,
+// and pictures may differ from a GPU's on pixels whose orbits pass through them.
 class Flush_Denormals {
 public:
     Flush_Denormals()
     {
-#if defined(__SSE__) || defined(_M_X64)
+#if defined(__SSE__)
         Saved = _mm_getcsr();
         _mm_setcsr(Saved | 0x8040u);
+#elif defined(__aarch64__)
+        Saved = __builtin_aarch64_get_fpcr();
+        __builtin_aarch64_set_fpcr(Saved | (1u << 24));
 #endif
     }
     ~Flush_Denormals()
     {
-#if defined(__SSE__) || defined(_M_X64)
+#if defined(__SSE__)
         _mm_setcsr(Saved);
+#elif defined(__aarch64__)
+        __builtin_aarch64_set_fpcr(Saved);
 #endif
     }
     Flush_Denormals(const Flush_Denormals&) = delete;
@@ -114,7 +121,7 @@ void Worker_Pool::Take_Blocks() noexcept
         const unsigned Count = std::min(Blocks_Per_Take, Grid.x - First_X);
         try {
             for (const std::unique_ptr<Launch_Job>& Job : *Jobs)
-                Job->Run_Blocks(Grid, Block, First, Count);
+                Job->Run_Blocks(Block_Run{Grid, Block, First, Count});
         } catch (...) {
             Failed.store(true, std::memory_order_relaxed);
             Next_Take.store(Take_Total, std::memory_order_relaxed);

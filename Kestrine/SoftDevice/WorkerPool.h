@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "cuda_runtime.h"
+#include "LaunchJob.h"
 
 namespace Soft_Device {
 
