@@ -237,7 +237,7 @@ TEST_F(Engine_Test, EngineStatesAndSizes)
 // Runs the command-line renderer; its exit status, and what it printed on both channels.
 int Run_Renderer(const std::string& Arguments, std::string& Printed)
 {
-    FILE* Pipe = popen(("'" KESTRINE_RENDER_PATH "' " + Arguments + " 2>&1").c_str(), "r");
+    FILE* Pipe = popen((KESTRINE_RENDER_COMMAND " " + Arguments + " 2>&1").c_str(), "r");
     Printed.clear();
     for (char Buffer[512]; Pipe && std::fgets(Buffer, sizeof(Buffer), Pipe);)
         Printed += Buffer;
