@@ -18,16 +18,10 @@ QLocale Number_Locale()
     return C;
 }
 
-void Comma_As_Point(QString& Text)
-{
-    Text.replace(QLatin1Char(','), QLatin1Char('.'));
-}
-
 } // namespace
 
-std::optional<float> Read_Number(QString Text)
+std::optional<float> Read_Number(const QString& Text)
 {
-    Comma_As_Point(Text);
     bool Read = false;
     const float Value = static_cast<float>(Number_Locale().toDouble(Text.trimmed(), &Read));
     if (!Read || !std::isfinite(Value))
@@ -60,7 +54,7 @@ Number_Validator::Number_Validator(QObject* Parent) : QDoubleValidator(Parent)
 
 QValidator::State Number_Validator::validate(QString& Input, int& Position) const
 {
-    Comma_As_Point(Input);
+    Input.replace(QLatin1Char(','), QLatin1Char('.'));
     return QDoubleValidator::validate(Input, Position);
 }
 

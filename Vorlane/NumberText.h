@@ -8,8 +8,9 @@
 
 #include <optional>
 
-// The number in Text as a float; nothing if it cannot be read or lies beyond the float range.
-std::optional<float> Read_Number(QString Text);
+// The number in Text as a float; nothing if it cannot be read or lies beyond the float range. Every
+// text in a number field has passed Number_Validator, so its commas are points already.
+std::optional<float> Read_Number(const QString& Text);
 
 // The shortest text that reads back as exactly Value.
 QString Shortest_Text(float Value);

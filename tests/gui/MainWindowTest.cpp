@@ -498,9 +498,16 @@ private slots:
         COMPARE_RENDERS(Renders_For("LineEdit_X", "10"), 1);
         COMPARE_PICTURE(E, (Picture{false, 8, 12, -2, 2, 2.0f, 0.60001f}));
         QCOMPARE(Text_Of("LineEdit_X"), QStringLiteral("10"));
+        QVERIFY(!Notice().startsWith("The centre in use"));
         QCOMPARE(Keys("LineEdit_X", "1,000"), QStringLiteral("1.000"));
         QTest::keyClick(E.Get<QLineEdit>("LineEdit_X"), Qt::Key_Return);
         COMPARE_PICTURE(E, (Picture{false, -1, 3, -2, 2, 2.0f, 0.60001f}));
+        // A centre whose edges round it to a neighbouring float: the field shows the one in use, and says so.
+        const float Typed = -0.123456789f, In_Use = Middle(float(double(Typed) - 2), float(double(Typed) + 2));
+        QVERIFY(In_Use != Typed);
+        E.Type("LineEdit_X", "-0.123456789");
+        QVERIFY2(Shortest_For(Text_Of("LineEdit_X"), In_Use) && Notice().startsWith("The centre in use is ("),
+                 qPrintable(Text_Of("LineEdit_X") + " " + Notice()));
 
         // Focus leaving a field whose text is not in use: the field shows the value in use, and says so.
         E.Window.activateWindow();
@@ -548,6 +555,17 @@ private slots:
         QVERIFY(Shortest_For(E.Get<QLineEdit>("LineEdit_X")->text(), Middle(Centre - Out, Centre + Out)));
         E.Wheel(E.View()->viewport(), {0, -120});
         COMPARE_PICTURE(E, (Picture{false, Centre - Back, Centre + Back, -Back, Back}));
+        // A zoom step whose new edges round the centre to a neighbouring float: the field follows it.
+        const float Min = Centre - Back, Max = Centre + Back;
+        const auto Centre_After = [&](float By) {
+            const double Half = double((Max - Min) * By) * 0.5;
+            return Middle(float(Middle(Min, Max) - Half), float(Middle(Min, Max) + Half));
+        };
+        float By = 1.01f;
+        while (Centre_After(By) == Middle(Min, Max) && By < 2)
+            By += 0.01f;
+        QMetaObject::invokeMethod(&E.Window, "Scale", Q_ARG(float, By));
+        QVERIFY(Shortest_For(E.Get<QLineEdit>("LineEdit_X")->text(), Centre_After(By)));
 
         COMPARE_RENDERS((QList<int>{Zoom(Too_Far), Zoom(Too_Far)}), (QList<int>{1, 0}));
         // A wheel turned over a label reaches the window, which does nothing with it.
