@@ -6,11 +6,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <cmath>
+
 #include "NumberText.h"
 #include "StatusLine.h"
 #include "ui_MainWindow.h"
-
-#include <cmath>
 
 namespace {
 

@@ -74,6 +74,6 @@ void Fit_Width_To_Numbers(QLineEdit* Edit)
     const QMargins Text = Edit->textMargins();
     const int Inner = Edit->fontMetrics().horizontalAdvance(Widest) + 2 * Edit_Margin + Cursor_Room + Text.left() +
                       Text.right();
-    const QSize Outer = Edit->style()->sizeFromContents(QStyle::CT_LineEdit, &Option, QSize(Inner, Edit->height()), Edit);
+    const QSize Outer = Edit->style()->sizeFromContents(QStyle::CT_LineEdit, &Option, QSize(Inner, 0), Edit);
     Edit->setFixedWidth(std::max(Edit->minimumWidth(), Outer.width()));
 }

@@ -297,9 +297,7 @@ private slots:
         Window.move(300, 200);
         Window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&Window));
-        QTRY_VERIFY2(Window.screen()->availableGeometry().contains(Window.frameGeometry()),
-                     qPrintable(QString("%1,%2 %3x%4").arg(Window.frameGeometry().x()).arg(Window.frameGeometry().y())
-                                    .arg(Window.frameGeometry().width()).arg(Window.frameGeometry().height())));
+        QTRY_VERIFY(Window.screen()->availableGeometry().contains(Window.frameGeometry()));
     }
 
     // The view turns a left drag into Translate steps of the pointer's movement and each wheel event
@@ -369,15 +367,13 @@ private slots:
         // Each number field shows a float in full at the default font: nothing scrolls out of sight.
         for (const char* Name : {"LineEdit_X", "LineEdit_Y", "LineEdit_Julia_R", "LineEdit_Julia_I"}) {
             QLineEdit* Edit = E.Get<QLineEdit>(Name);
-            const QString Before = Edit->text();
+            const auto Cursor_At = [Edit](bool End) { // painting scrolls the text to the cursor
+                End ? Edit->end(false) : Edit->home(false);
+                Edit->repaint();
+                return Edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+            };
             Edit->setText(QStringLiteral("-0.123456789"));
-            Edit->home(false);
-            Edit->repaint();
-            const int Start = Edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
-            Edit->end(false);
-            Edit->repaint();
-            QCOMPARE(Edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() - Start, Edit->fontMetrics().horizontalAdvance(Edit->text()));
-            Edit->setText(Before);
+            QCOMPARE(Cursor_At(true) - Cursor_At(false), Edit->fontMetrics().horizontalAdvance(Edit->text()));
         }
 
         Picture P;
@@ -401,8 +397,8 @@ private slots:
         // The Julia constant's controls are off while the Mandelbrot set is shown.
         auto Julia_Controls_On = [&] {
             QList<bool> On;
-            for (const char* Name : {"Lab_Julia_R", "Lab_Julia_I", "Slide_Julia_Real", "Slide_Julia_Imag",
-                                     "LineEdit_Julia_R", "LineEdit_Julia_I"})
+            for (const char* Name : {"Lab_Julia_R", "Lab_Julia_I", "Slide_Julia_Real", "Slide_Julia_Imag", "LineEdit_Julia_R",
+                                     "LineEdit_Julia_I"})
                 On << E.Get<QWidget>(Name)->isEnabled();
             return On;
         };
@@ -596,8 +592,8 @@ private slots:
         }
         // Said beside the status read-out, which the pointer does not disturb.
         auto Notice = [&] { return E.Get<QLabel>("Status_Notice")->text(); };
-        const QSize Picture_Size = Device_Size(E.View());
-        const QString Saved = QString("Saved %1 (%2 x %3)").arg(Folder.filePath("picture.bmp")).arg(Picture_Size.width()).arg(Picture_Size.height());
+        const QSize Size = Device_Size(E.View());
+        const QString Saved = QString("Saved %1 (%2 x %3)").arg(Folder.filePath("picture.bmp")).arg(Size.width()).arg(Size.height());
         QCOMPARE(Notice(), Saved);
 
         // A format that cannot be written, or a place where nothing can be written: a message, and
@@ -624,7 +620,6 @@ private slots:
         const QRegularExpressionMatch Point = QRegularExpression("x = (-?[0-9.]+), y = (-?[0-9.]+)").match(Line);
         QVERIFY2(Point.hasMatch(), qPrintable(Line));
         // The plane point of the pixel under the pointer, to a digit finer than a pixel and no coarser.
-        const QSize Size = Device_Size(E.View());
         const double Step_X = 4.0 / (Size.width() - 1), Step_Y = 4.0 / (Size.height() - 1);
         const double Ratio = E.View()->devicePixelRatioF();
         QVERIFY(std::fabs(Point.captured(1).toDouble() - (-2.0 + Step_X * 40 * Ratio)) <= Step_X);
