@@ -1,10 +1,11 @@
 #include "GPU_Graphics.h"
 
-#include <QDebug>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
 #include <cmath>
+
+#include "Diagnostics.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void GPU_Graphics::mousePressEvent(QMouseEvent* event)
         return;
     Pan_Last_Point = mapToScene(event->position().toPoint());
     Pan_Active = true;
-    qDebug() << "Startin Panning";
+    qCDebug(Vorlane_View) << "Startin Panning";
 }
 
 void GPU_Graphics::mouseReleaseEvent(QMouseEvent* event)
@@ -38,7 +39,7 @@ void GPU_Graphics::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     Pan_Active = false;
-    qDebug() << "Stopped Panning";
+    qCDebug(Vorlane_View) << "Stopped Panning";
 }
 
 void GPU_Graphics::mouseMoveEvent(QMouseEvent* event)
@@ -48,7 +49,7 @@ void GPU_Graphics::mouseMoveEvent(QMouseEvent* event)
     const QPoint Position = event->position().toPoint();
     const QPointF Delta = mapToScene(Position) - Pan_Last_Point;
     emit Translate(Delta);
-    qDebug() << "Panning move by: [ " << Delta.x() << " | " << Delta.y() << " ]";
+    qCDebug(Vorlane_View) << "Panning move by: [ " << Delta.x() << " | " << Delta.y() << " ]";
     // The receiver has re-rendered by now and may have changed how the viewport maps onto the scene;
     // measuring the next step from the new mapping keeps that change from looking like movement.
     Pan_Last_Point = mapToScene(Position);
@@ -63,6 +64,6 @@ void GPU_Graphics::wheelEvent(QWheelEvent* event)
     if (!viewport()->rect().contains(Position, false))
         return;
     const double Factor = event->angleDelta().y() >= 0 ? Zoom_Out_Factor : Zoom_In_Factor;
-    qDebug() << "Wheel event: delta=" << event->angleDelta() << ", scaleFactor=" << Factor;
+    qCDebug(Vorlane_View) << "Wheel event: delta=" << event->angleDelta() << ", scaleFactor=" << Factor;
     emit Scale(static_cast<float>(Factor));
 }

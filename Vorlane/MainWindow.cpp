@@ -2,20 +2,13 @@
 
 #include <QAction>
 #include <QDebug>
-#include <QDir>
-#include <QDoubleValidator>
 #include <QElapsedTimer>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
-#include <QImageWriter>
-#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QStatusBar>
 
 #include <algorithm>
@@ -23,9 +16,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Diagnostics.h"
 #include "GPU_Graphics.h"
 #include "Maker.h"
+#include "NumberText.h"
 #include "PictureHandoff.h"
+#include "PictureSaving.h"
+#include "StatusLine.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -33,53 +30,10 @@ namespace {
 // Iterations per kernel launch: long renders are cut into short launches.
 constexpr int Iterations_Per_Launch = 50;
 
-// Slider positions are these multiples of the values they stand for.
-constexpr double Julia_Slider_Scale = 10000.0;
 constexpr double Threshold_Slider_Scale = 1000.0;
-
-constexpr float Julia_Limit = 2.0f;
-constexpr float Centre_Limit = 10.0f;
 
 // Combo box order is not the enumeration's: "HSV" is listed before "JET".
 constexpr std::array<Colormap_t, 7> Colormap_Of_Item = {HOT, HSV, JET, BONE, MORGENSTEMNING, SKY, ABYSS};
-
-// Numbers are written and read in one convention whatever the user's locale: the C locale, a decimal
-// point and no group separators, so that every number the program writes reads back as itself and a
-// comma is never taken for a separator of thousands.
-QLocale Number_Locale()
-{
-    QLocale C = QLocale::c();
-    C.setNumberOptions(QLocale::RejectGroupSeparator | QLocale::OmitGroupSeparator);
-    return C;
-}
-
-QString Fixed_Six(float Value)
-{
-    return QString::number(double(Value), 'f', 6);
-}
-
-QString Significant_Seven(float Value)
-{
-    return QString::number(double(Value), 'G', 7);
-}
-
-// The middle of [Min, Max]: the difference in single precision, the rest in double, rounded to float.
-float Centre_Of(float Min, float Max)
-{
-    return static_cast<float>((Max - Min) * 0.5 + Min);
-}
-
-// The distance from |Value| to the next float up: the resolution of single precision there.
-double Float_Step(float Value)
-{
-    const float Magnitude = std::fabs(Value);
-    return double(std::nextafter(Magnitude, INFINITY)) - double(Magnitude);
-}
-
-int Slider_Position(float Value, double Scale)
-{
-    return static_cast<int>(std::floor(double(Value) * Scale));
-}
 
 // The window is valid while it has a positive, finite size and a finite centre.
 bool Valid_Window(float Min, float Max)
@@ -91,9 +45,20 @@ bool Valid_Window(float Min, float Max)
 
 } // namespace
 
+// The middle of [Min, Max]: the difference in single precision, the rest in double, rounded to float.
+float MainWindow::Centre_Of(float Min, float Max)
+{
+    return static_cast<float>((Max - Min) * 0.5 + Min);
+}
+
+int MainWindow::Slider_Position(float Value, double Scale)
+{
+    return static_cast<int>(std::floor(double(Value) * Scale));
+}
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), Ui(new Ui_MainWindow), Engine(nullptr), Scene(nullptr), Pixmap(nullptr),
-      Pixmap_Item(nullptr), View(nullptr), Validator(nullptr), Image_Width(0), Image_Height(0), Shown_Before(false),
+      Pixmap_Item(nullptr), View(nullptr), Validator(nullptr), Image_Width(0), Image_Height(0), Shown_Before(false), Placing(false),
       Pixel_Ratio(1.0), Frame_Milliseconds(0.0)
 {
     // The resize event that comes before the first show event already renders.
@@ -121,14 +86,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(Ui->Combo_Cmap, &QComboBox::currentIndexChanged, this, &MainWindow::Combo_Cmap);
     connect(Ui->Combo_Set, &QComboBox::currentIndexChanged, this, &MainWindow::Combo_Set);
 
-    // Return reaches the slots only for text the validator accepts; for any other text the filter
-    // says "Invalid Number!" itself, before the line edit could "fix" the text into another number.
-    Validator = new QDoubleValidator();
-    Validator->setLocale(Number_Locale());
-    for (QLineEdit* Edit : {Ui->LineEdit_X, Ui->LineEdit_Y, Ui->LineEdit_Julia_I, Ui->LineEdit_Julia_R}) {
-        Edit->setValidator(Validator);
-        Edit->installEventFilter(this);
-    }
+    Status = std::make_unique<Status_Line>(statusBar());
+    Set_Up_Number_Fields();
 
     connect(Ui->LineEdit_X, &QLineEdit::returnPressed, this, &MainWindow::Coordinates);
     connect(Ui->LineEdit_Y, &QLineEdit::returnPressed, this, &MainWindow::Coordinates);
@@ -167,6 +126,9 @@ MainWindow::~MainWindow()
 
 bool MainWindow::event(QEvent* e)
 {
+    // The window manager's frame is known from the first move after the window is mapped.
+    if (Placing && (e->type() == QEvent::Move || e->type() == QEvent::Resize))
+        Fit_To_Screen();
     if (e->type() == QEvent::Resize) {
         Take_View_Size();
         Render_Fractal();
@@ -186,15 +148,8 @@ bool MainWindow::eventFilter(QObject* Watched, QEvent* Event)
         }
         return false;
     }
-    auto* Edit = qobject_cast<QLineEdit*>(Watched);
-    if (Edit && Event->type() == QEvent::KeyPress) {
-        const int Key = static_cast<QKeyEvent*>(Event)->key();
-        if ((Key == Qt::Key_Return || Key == Qt::Key_Enter) && !Edit->hasAcceptableInput()) {
-            Message(Box::Critical, QStringLiteral("Invalid Number!"));
-            Show_Values_In_Use(Edit);
-            return true;
-        }
-    }
+    if (auto* Edit = qobject_cast<QLineEdit*>(Watched); Edit && Number_Field_Event(Edit, Event))
+        return true;
     return QMainWindow::eventFilter(Watched, Event);
 }
 
@@ -218,9 +173,13 @@ void MainWindow::showEvent(QShowEvent*)
     Ui->LineEdit_Julia_I->setText(Fixed_Six(Julia_I));
     Ui->LineEdit_Julia_R->setText(Fixed_Six(Julia_R));
     Ui->Lab_Val_Thresh->setText(Fixed_Six(Threshold));
+    Show_Centre();
+    Show_Julia_Controls();
     Take_View_Size();
     Render_Fractal();
     Report_Device();
+    Placing = true;
+    Fit_To_Screen();
 }
 
 void MainWindow::Set_Defaults()
@@ -246,25 +205,49 @@ void MainWindow::Take_View_Size()
     Image_Height = qRound(View->height() * Pixel_Ratio);
 }
 
+// The window, frame included, inside the screen's free area, as far as its minimum size allows. A
+// window manager frames the window only after it is mapped, so this runs until a frame is seen;
+// after that, where the user puts the window is the user's choice.
+void MainWindow::Fit_To_Screen()
+{
+    const QScreen* On = screen();
+    if (!On)
+        return;
+    const QRect Room = On->availableGeometry();
+    const QRect Inner = geometry(), Outer = frameGeometry();
+    const QMargins Frame(Inner.left() - Outer.left(), Inner.top() - Outer.top(), Outer.right() - Inner.right(),
+                         Outer.bottom() - Inner.bottom());
+    if (!Frame.isNull())
+        Placing = false;
+    const QSize Fitting = size().boundedTo(Room.size().shrunkBy(Frame));
+    if (Fitting != size())
+        resize(Fitting);
+    const QSize Framed = Fitting.grownBy(Frame);
+    const QPoint Corner(std::clamp(Outer.left(), Room.left(), std::max(Room.left(), Room.right() + 1 - Framed.width())),
+                        std::clamp(Outer.top(), Room.top(), std::max(Room.top(), Room.bottom() + 1 - Framed.height())));
+    if (Corner != Outer.topLeft())
+        move(Corner);
+}
+
 void MainWindow::Report_Device()
 {
     if (Engine->GPU_Available && Engine->CC_Major == 0) {
         // Compute capability 0.0: the software device, which no GPU has.
         const QString Report = QStringLiteral("No NVIDIA GPU was found: pictures are computed on the CPU by the ") +
                                QString::fromUtf8(Engine->GPU_Name) + QLatin1Char('.');
-        qDebug().noquote() << "Device:" << Report;
+        qInfo().noquote() << "Device:" << Report;
         Message(Box::Information, Report);
     } else if (Engine->GPU_Available) {
         const QString Report = QStringLiteral("GPU Found: ") + QString::fromUtf8(Engine->GPU_Name) +
                                QStringLiteral(" | CC: ") + QString::number(Engine->CC_Major) + QLatin1Char('.') +
                                QString::number(Engine->CC_Minor);
-        qDebug().noquote() << "Device:" << Report;
+        qInfo().noquote() << "Device:" << Report;
         Message(Box::Information, Report);
     } else if (Engine->Runtime_Version > Engine->Driver_Version) {
-        qDebug().noquote() << "Device: none, the driver is older than the CUDA runtime";
+        qInfo().noquote() << "Device: none, the driver is older than the CUDA runtime";
         Message(Box::Critical, QStringLiteral("Please Update your Graphics drivers!"));
     } else {
-        qDebug().noquote() << "Device: none";
+        qInfo().noquote() << "Device: none";
         Message(Box::Critical, QStringLiteral("No supported GPU Device found! This demo requires an nVidia GPU 900 "
                                               "series or newer!"));
     }
@@ -321,6 +304,7 @@ void MainWindow::Combo_Set()
         Fractal_Set = 1;
     else if (Item == 1)
         Fractal_Set = 0;
+    Show_Julia_Controls();
     Render_Fractal();
 }
 
@@ -338,55 +322,6 @@ void MainWindow::Julia_Slide_I()
     Render_Fractal();
 }
 
-void MainWindow::Julia_Manual_R()
-{
-    Julia_Manual(Julia_R, Ui->LineEdit_Julia_R, Ui->Slide_Julia_Real);
-}
-
-void MainWindow::Julia_Manual_I()
-{
-    Julia_Manual(Julia_I, Ui->LineEdit_Julia_I, Ui->Slide_Julia_Imag);
-}
-
-// A typed value is the one used and shown: the slider follows as near as its steps allow, without
-// rendering its own rounded value first, and the picture is rendered once.
-void MainWindow::Julia_Manual(float& Julia_Value, QLineEdit* Edit, QSlider* Slider)
-{
-    const std::optional<float> Typed = Read_Number(Edit);
-    if (!Typed) {
-        Message(Box::Critical, QStringLiteral("Invalid Number!"));
-        Show_Values_In_Use(Edit);
-    } else if (std::fabs(*Typed) <= Julia_Limit) {
-        {
-            const QSignalBlocker Quiet(Slider);
-            Slider->setValue(Slider_Position(*Typed, Julia_Slider_Scale));
-        }
-        Julia_Value = *Typed;
-        Render_Fractal();
-    } else {
-        Message(Box::Warning, QStringLiteral("Julia Values are limited to (-2.0 --> +2.0)"));
-        Show_Values_In_Use(Edit);
-    }
-}
-
-void MainWindow::Coordinates()
-{
-    const std::optional<float> X = Read_Number(Ui->LineEdit_X);
-    const std::optional<float> Y = Read_Number(Ui->LineEdit_Y);
-    if (!X || !Y) {
-        Message(Box::Critical, QStringLiteral("Invalid Number!"));
-        Show_Centre();
-    } else if (std::fabs(*X) <= Centre_Limit && std::fabs(*Y) <= Centre_Limit) {
-        const float Width = X_Max - X_Min;
-        const float Height = Y_Max - Y_Min;
-        if (Set_Window(*X - Width * 0.5, *X + Width * 0.5, *Y - Height * 0.5, *Y + Height * 0.5))
-            Render_Fractal();
-    } else {
-        Message(Box::Warning, QStringLiteral("Coordinates are limited to (-10.0 --> +10.0)"));
-        Show_Centre();
-    }
-}
-
 void MainWindow::Translate(QPointF Delta)
 {
     // Delta is in the view's logical pixels; the image has Pixel_Ratio device pixels for each.
@@ -394,7 +329,7 @@ void MainWindow::Translate(QPointF Delta)
     const float Height = Y_Max - Y_Min;
     const double Dx = Delta.x() / (Image_Width / Pixel_Ratio) * Width;
     const double Dy = Delta.y() / (Image_Height / Pixel_Ratio) * Height;
-    qDebug() << "Panning move by: [ " << float(Dx) << " | " << float(Dy) << " ]";
+    qCDebug(Vorlane_View) << "Panning move by: [ " << float(Dx) << " | " << float(Dy) << " ]";
     if (!Set_Window(X_Min - Dx, X_Max - Dx, Y_Min - Dy, Y_Max - Dy))
         return;
     Show_Centre();
@@ -412,8 +347,9 @@ void MainWindow::Scale(float Scale)
     const float Old_X_Min = X_Min, Old_X_Max = X_Max, Old_Y_Min = Y_Min, Old_Y_Max = Y_Max;
     if (!Set_Window(Centre_X - Half_Width, Centre_X + Half_Width, Centre_Y - Half_Height, Centre_Y + Half_Height))
         return;
-    qDebug() << "Scale X From:: [ " << Old_X_Min << " | " << Old_X_Max << " ] to: [ " << X_Min << " | " << X_Max << " ]";
-    qDebug() << "Scale Y From:: [ " << Old_Y_Min << " | " << Old_Y_Max << " ] to: [ " << Y_Min << " | " << Y_Max << " ]";
+    qCDebug(Vorlane_View) << "Scale X From:: [ " << Old_X_Min << " | " << Old_X_Max << " ] to: [ " << X_Min << " | " << X_Max << " ]";
+    qCDebug(Vorlane_View) << "Scale Y From:: [ " << Old_Y_Min << " | " << Old_Y_Max << " ] to: [ " << Y_Min << " | " << Y_Max << " ]";
+    Show_Centre();
     Render_Fractal();
 }
 
@@ -425,7 +361,7 @@ bool MainWindow::Set_Window(double New_X_Min, double New_X_Max, double New_Y_Min
     const float X_First = static_cast<float>(New_X_Min), X_Last = static_cast<float>(New_X_Max);
     const float Y_First = static_cast<float>(New_Y_Min), Y_Last = static_cast<float>(New_Y_Max);
     if (!Valid_Window(X_First, X_Last) || !Valid_Window(Y_First, Y_Last)) {
-        qDebug() << "Window refused: [ " << X_First << " | " << X_Last << " ] x [ " << Y_First << " | " << Y_Last << " ]";
+        qCDebug(Vorlane_View) << "Window refused: [ " << X_First << " | " << X_Last << " ] x [ " << Y_First << " | " << Y_Last << " ]";
         return false;
     }
     X_Min = X_First;
@@ -435,110 +371,42 @@ bool MainWindow::Set_Window(double New_X_Min, double New_X_Max, double New_Y_Min
     return true;
 }
 
-// Reads a typed number in the program's one convention; nothing if it cannot be read or does not fit
-// a float.
-std::optional<float> MainWindow::Read_Number(const QLineEdit* Edit) const
+// The Julia constant has no part in the Mandelbrot set.
+void MainWindow::Show_Julia_Controls()
 {
-    bool Read = false;
-    const double Value = Number_Locale().toDouble(Edit->text().trimmed(), &Read);
-    const float Single = static_cast<float>(Value);
-    if (!Read || !std::isfinite(Single))
-        return std::nullopt;
-    return Single;
-}
-
-// After a refused value a field shows the value in use again.
-void MainWindow::Show_Values_In_Use(QLineEdit* Edit)
-{
-    if (Edit == Ui->LineEdit_Julia_R)
-        Edit->setText(Fixed_Six(Julia_R));
-    else if (Edit == Ui->LineEdit_Julia_I)
-        Edit->setText(Fixed_Six(Julia_I));
-    else
-        Show_Centre();
-}
-
-// The centre of the window in both centre fields.
-void MainWindow::Show_Centre()
-{
-    Ui->LineEdit_X->setText(Significant_Seven(Centre_Of(X_Min, X_Max)));
-    Ui->LineEdit_Y->setText(Significant_Seven(Centre_Of(Y_Min, Y_Max)));
+    for (QWidget* Control : std::initializer_list<QWidget*>{Ui->Lab_Julia_R, Ui->Lab_Julia_I, Ui->Slide_Julia_Real,
+                                                            Ui->Slide_Julia_Imag, Ui->LineEdit_Julia_R,
+                                                            Ui->LineEdit_Julia_I})
+        Control->setEnabled(Fractal_Set != 0);
 }
 
 void MainWindow::Save_Picture()
 {
-    const QString Folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    const QString Suggested =
-        QDir(Folder.isEmpty() ? QDir::homePath() : Folder).filePath(Fractal_Set == 0 ? "mandelbrot.png" : "julia.png");
-    const QString Path = QFileDialog::getSaveFileName(this, tr("Save Picture"), Suggested,
-                                                      tr("PNG image (*.png);;JPEG image (*.jpg *.jpeg);;"
-                                                         "BMP image (*.bmp);;TIFF image (*.tif *.tiff);;All files (*)"));
-    if (!Path.isEmpty())
-        Write_Picture(Path);
-}
-
-// Writes the picture exactly as rendered, in the format its extension names (PNG without one). The
-// file is written aside and put in place only when complete, so a failure leaves any file of that
-// name as it was; the user is told why.
-void MainWindow::Write_Picture(const QString& Path)
-{
-    QString Target = Path;
-    if (QFileInfo(Target).suffix().isEmpty())
-        Target += QStringLiteral(".png");
-    const QByteArray Format = QFileInfo(Target).suffix().toLower().toLatin1();
-    QString Problem;
-    if (Picture.isNull()) {
-        Problem = tr("there is no picture yet");
-    } else if (!QImageWriter::supportedImageFormats().contains(Format)) {
-        Problem = tr("the format \"%1\" cannot be written").arg(QString::fromLatin1(Format));
-    } else {
-        QSaveFile File(Target);
-        QImageWriter Writer(&File, Format);
-        QImage Full_Size = Picture;
-        Full_Size.setDevicePixelRatio(1.0);
-        if (!File.open(QIODevice::WriteOnly))
-            Problem = File.errorString();
-        else if (!Writer.write(Full_Size))
-            Problem = Writer.errorString();
-        else if (!File.commit())
-            Problem = File.errorString();
-    }
-    if (!Problem.isEmpty())
-        Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Target, Problem));
+    const QString Path = Ask_Picture_Path(this, Fractal_Set == 0);
+    if (Path.isEmpty())
+        return;
+    const Saved_Picture Saved = Write_Picture(Picture, Path);
+    if (!Saved.Problem.isEmpty())
+        Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Saved.Path, Saved.Problem));
     else
-        statusBar()->showMessage(tr("Saved %1 (%2 x %3)").arg(Target).arg(Picture.width()).arg(Picture.height()), 5000);
+        Status->Tell(tr("Saved %1 (%2 x %3)").arg(Saved.Path).arg(Picture.width()).arg(Picture.height()));
 }
 
-// The status line: the device, how long the last picture took, the point under the pointer to the
-// precision the view resolves, and a notice when pixels are about as fine as single precision goes.
 void MainWindow::Show_Status()
 {
-    if (!Engine || !View)
+    if (!Engine || !View || !Status)
         return;
-    QStringList Parts;
-    if (!Engine->GPU_Available)
-        Parts << tr("no device");
-    else if (Engine->CC_Major == 0)
-        Parts << tr("CPU");
-    else
-        Parts << QString::fromUtf8(Engine->GPU_Name);
-    Parts << tr("%1 ms").arg(Frame_Milliseconds, 0, 'f', 1);
-    const double Step_X = Image_Width > 1 ? double(X_Max - X_Min) / (Image_Width - 1) : 0.0;
-    const double Step_Y = Image_Height > 1 ? double(Y_Max - Y_Min) / (Image_Height - 1) : 0.0;
-    if (Cursor && Image_Width > 1 && Image_Height > 1) {
-        const QPointF At = View->mapToScene(Cursor->toPoint()) * Pixel_Ratio;
-        const auto Decimals = [](double Step) {
-            return Step > 0.0 ? std::clamp(int(-std::floor(std::log10(Step))), 0, 15) : 6;
-        };
-        Parts << tr("x = %1, y = %2")
-                     .arg(X_Min + Step_X * At.x(), 0, 'f', Decimals(Step_X))
-                     .arg(Y_Min + Step_Y * At.y(), 0, 'f', Decimals(Step_Y));
-    }
-    const float Centre_X = Centre_Of(X_Min, X_Max);
-    const float Centre_Y = Centre_Of(Y_Min, Y_Max);
-    if (Step_X < 8 * Float_Step(Centre_X) || Step_Y < 8 * Float_Step(Centre_Y))
-        Parts << tr("single precision limit: zooming further only enlarges the pixels");
-    statusBar()->showMessage(Parts.join(QStringLiteral("  |  ")));
+    View_Facts Facts;
+    Facts.Device = !Engine->GPU_Available ? tr("no device")
+                   : Engine->CC_Major == 0 ? tr("CPU")
+                                           : QString::fromUtf8(Engine->GPU_Name);
+    Facts.Milliseconds = Frame_Milliseconds;
+    Facts.X_Min = X_Min, Facts.X_Max = X_Max, Facts.Y_Min = Y_Min, Facts.Y_Max = Y_Max;
+    Facts.Centre_X = Centre_Of(X_Min, X_Max), Facts.Centre_Y = Centre_Of(Y_Min, Y_Max);
+    Facts.Width = Image_Width, Facts.Height = Image_Height;
+    if (Cursor)
+        Facts.Pointer = View->mapToScene(Cursor->toPoint()) * Pixel_Ratio;
+    Status->Show_Readout(Readout_Text(Facts));
 }
 
 void MainWindow::Message(Box Kind, const QString& Text)

@@ -10,6 +10,7 @@
 
 #include <Pellarion.h>
 
+#include <memory>
 #include <optional>
 
 class GPU_Graphics;
@@ -19,6 +20,7 @@ class QGraphicsScene;
 class QLineEdit;
 class QPixmap;
 class QSlider;
+class Status_Line;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow {
@@ -52,18 +54,30 @@ private slots:
 private:
     enum class Box { Information, Warning, Critical };
 
+    // Slider positions of the Julia constant are this multiple of the values they stand for.
+    static constexpr double Julia_Slider_Scale = 10000.0;
+
+    static float Centre_Of(float Min, float Max);
+    static int Slider_Position(float Value, double Scale);
+
     void Render_Fractal();
     void Set_Defaults();
     void Take_View_Size();
+    void Fit_To_Screen();
     void Report_Device();
     void Julia_Manual(float& Julia_Value, QLineEdit* Edit, QSlider* Slider);
     bool Set_Window(double New_X_Min, double New_X_Max, double New_Y_Min, double New_Y_Max);
-    std::optional<float> Read_Number(const QLineEdit* Edit) const;
+    void Set_Up_Number_Fields();
+    bool Number_Field_Event(QLineEdit* Edit, QEvent* Event);
+    float Value_In_Use(const QLineEdit* Edit) const;
+    QString Text_In_Use(const QLineEdit* Edit) const;
+    QString Field_Name(const QLineEdit* Edit) const;
+    void Check_Field(QLineEdit* Edit);
     void Show_Values_In_Use(QLineEdit* Edit);
-    void Show_Centre();
+    bool Show_Centre();
+    void Show_Julia_Controls();
     void Message(Box Kind, const QString& Text);
     void Save_Picture();
-    void Write_Picture(const QString& Path);
     void Show_Status();
 
     Ui_MainWindow* Ui;
@@ -87,6 +101,8 @@ private:
     float Y_Max;
     // Set by the first show event: a later one (a restored window) keeps what the user set.
     bool Shown_Before;
+    // From the first show until the window's frame is known: the frame is fitted to the screen.
+    bool Placing;
     // Device pixels per logical pixel of the view when the image size was taken.
     double Pixel_Ratio;
     // The picture as last rendered, at full resolution: what Save writes.
@@ -94,4 +110,5 @@ private:
     double Frame_Milliseconds;
     // The pointer over the picture, in the view's logical pixels, while it is there.
     std::optional<QPointF> Cursor;
+    std::unique_ptr<Status_Line> Status;
 };

@@ -7,7 +7,8 @@ KESTRINE_DEVICE=${KESTRINE_DEVICE:-auto}
 
 say() { printf '==> %s\n' "$*"; }
 
-# Configures (once, or again when the device choice changes) and builds everything.
+# Configures (once, or again when the device choice changes) and builds the targets named, or
+# everything when none is named.
 build_project() {
     say "Configuring in $BUILD_DIR (KESTRINE_DEVICE=$KESTRINE_DEVICE)"
     mkdir -p "$BUILD_DIR"
@@ -16,6 +17,8 @@ build_project() {
     cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRINE_DEVICE="$KESTRINE_DEVICE" \
         ${CMAKE_EXTRA_ARGS:-} >"$log" 2>&1 || { cat "$log"; return 1; }
     grep -E 'Kestrine (device|CUDA)' "$log" || true
-    say "Building"
-    cmake --build "$BUILD_DIR"
+    local targets=()
+    [ $# -eq 0 ] || targets=(--target "$@")
+    say "Building${*:+ $*}"
+    cmake --build "$BUILD_DIR" "${targets[@]}"
 }

@@ -1,0 +1,3 @@
+#include "Diagnostics.h"
+
+Q_LOGGING_CATEGORY(Vorlane_View, "vorlane.view", QtWarningMsg)

@@ -1,0 +1,55 @@
+#include "PictureSaving.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+QString Tr(const char* Text)
+{
+    return QCoreApplication::translate("MainWindow", Text);
+}
+
+} // namespace
+
+QString Ask_Picture_Path(QWidget* Parent, bool Mandelbrot)
+{
+    const QString Folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString Suggested =
+        QDir(Folder.isEmpty() ? QDir::homePath() : Folder).filePath(Mandelbrot ? "mandelbrot.png" : "julia.png");
+    return QFileDialog::getSaveFileName(Parent, Tr("Save Picture"), Suggested,
+                                        Tr("PNG image (*.png);;JPEG image (*.jpg *.jpeg);;"
+                                           "BMP image (*.bmp);;TIFF image (*.tif *.tiff);;All files (*)"));
+}
+
+// The file is written aside and put in place only when complete, so a failure leaves any file of
+// that name as it was.
+Saved_Picture Write_Picture(const QImage& Picture, const QString& Path)
+{
+    Saved_Picture Saved{Path, {}};
+    if (QFileInfo(Saved.Path).suffix().isEmpty())
+        Saved.Path += QStringLiteral(".png");
+    const QByteArray Format = QFileInfo(Saved.Path).suffix().toLower().toLatin1();
+    if (Picture.isNull()) {
+        Saved.Problem = Tr("there is no picture yet");
+    } else if (!QImageWriter::supportedImageFormats().contains(Format)) {
+        Saved.Problem = Tr("the format \"%1\" cannot be written").arg(QString::fromLatin1(Format));
+    } else {
+        QSaveFile File(Saved.Path);
+        QImageWriter Writer(&File, Format);
+        QImage Full_Size = Picture;
+        Full_Size.setDevicePixelRatio(1.0);
+        if (!File.open(QIODevice::WriteOnly))
+            Saved.Problem = File.errorString();
+        else if (!Writer.write(Full_Size))
+            Saved.Problem = Writer.errorString();
+        else if (!File.commit())
+            Saved.Problem = File.errorString();
+    }
+    return Saved;
+}
