@@ -122,6 +122,8 @@ void Smooth(Orbit& State, double Smooth_Radius, Pixel_Result& Result)
             mpfr_div_2ui(State.Scratch, State.Scratch, 1, MPFR_RNDN);
             Result.Smooth_Index = J;
             Result.Smooth_Log = mpfr_get_d(State.Scratch, MPFR_RNDN);
+            // The logarithm caches constants per thread; a caller's short-lived threads would leak them.
+            mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE);
             return;
         }
     }
@@ -298,7 +300,6 @@ std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::v
         auto Work = [&]() {
             for (std::size_t I = Next++; I < Pixels.size(); I = Next++)
                 Results[I] = Refine(Image, Pixels[I].first, Pixels[I].second, Options, Start, Cap);
-            mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE);  // the logarithm's cached constants, per thread
         };
         std::vector<std::thread> Helpers;
         const int Threads = Thread_Count(Options.Threads, Pixels.size());
