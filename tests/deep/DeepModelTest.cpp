@@ -298,6 +298,38 @@ TEST(Deep_Model, Sample)
         EXPECT_NEAR(static_cast<double>(Deep_Model::Start_Precision(Deeper)), 1 + Spacing_Bits + 64 + 1, 1.0);
     }
 
+    // The agreement rule: the count, the smooth index and the cap flag exactly, ln|z(j)| to 1e-9.
+    {
+        Pixel_Result A;
+        A.Count = 400;
+        A.Escaped = true;
+        A.Smooth_Index = 403;
+        A.Smooth_Log = 7.5;
+        Pixel_Result B = A;
+        EXPECT_TRUE(Deep_Model::Agree(A, B));
+        B.Smooth_Log = 7.5 + 1e-12;
+        EXPECT_TRUE(Deep_Model::Agree(A, B));
+        B.Smooth_Log = 7.5 + 1e-7;
+        EXPECT_FALSE(Deep_Model::Agree(A, B));
+        B = A;
+        B.Count = 401;  // the smooth index alone would not tell these apart
+        EXPECT_FALSE(Deep_Model::Agree(A, B));
+        B = A;
+        B.Smooth_Index = 404;
+        EXPECT_FALSE(Deep_Model::Agree(A, B));
+        B = A;
+        B.Smooth_Capped = true;
+        EXPECT_FALSE(Deep_Model::Agree(A, B));
+        A.Smooth_Capped = true;
+        A.Smooth_Log = B.Smooth_Log = std::numeric_limits<double>::quiet_NaN();
+        EXPECT_TRUE(Deep_Model::Agree(A, B));
+        Pixel_Result Inside, Outside = A;
+        Inside.Count = 20000;
+        Outside.Count = 20000;  // same count, but one escaped: impossible at one N, and not agreement
+        EXPECT_FALSE(Deep_Model::Agree(Inside, Outside));
+        EXPECT_TRUE(Deep_Model::Agree(Inside, Inside));
+    }
+
     const auto Pixels = Deep_Model::Sample_Grid(Image, 120);
     {
         // The grid: about as many pixels as asked for, the corners and the centre, inside, no repeats.

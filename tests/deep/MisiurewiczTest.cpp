@@ -52,9 +52,10 @@ TEST(Misiurewicz, Example)
     // Asked for a higher preperiod or a longer period from the point itself, Newton must not stay on it.
     for (auto [Preperiod, Period] : {std::pair{5, 1}, {6, 1}, {4, 2}}) {
         const Misiurewicz::Point Other = Misiurewicz::Find(Preperiod, Period, Low.Re.c_str(), Low.Im.c_str(), 100);
-        if (Other.Found)
+        if (Other.Found) {
             EXPECT_GT(std::hypot(std::stod(Other.Re) - std::stod(Low.Re), std::stod(Other.Im) - std::stod(Low.Im)), 1e-6)
                 << Preperiod << "," << Period;
+        }
     }
     // Refusals.
     EXPECT_FALSE(Misiurewicz::Find(0, 1, "0", "1", 100).Found);
