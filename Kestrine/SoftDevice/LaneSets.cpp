@@ -1,6 +1,7 @@
 #include "LaneSets.h"
 
 #include <atomic>
+#include <initializer_list>
 
 namespace Soft_Device {
 namespace {
@@ -42,6 +43,12 @@ bool Built(Lane_Set Set)
 #else
         return false;
 #endif
+    case Lane_Set::Avx512:
+#if defined(KESTRINE_LANES_AVX512)
+        return true;
+#else
+        return false;
+#endif
     case Lane_Set::Native:
 #if defined(KESTRINE_LANES_NATIVE_ONLY) || defined(KESTRINE_LANES_WITH_NATIVE)
         return true;
@@ -52,13 +59,14 @@ bool Built(Lane_Set Set)
     return false;
 }
 
-// The CPU's own answer, with the operating system's: GCC's check includes that the OS saves the
-// AVX registers.
-bool Cpu_Has_Avx2_And_Fma()
+// The CPU's own answer, with the operating system's: GCC's check of an x86-64 level includes that
+// the OS saves the registers of its vectors.
+bool Cpu_Has_Level(Lane_Set Set)
 {
-#if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#if defined(__x86_64__)
+    return Set == Lane_Set::Avx2_Fma ? __builtin_cpu_supports("x86-64-v3") : __builtin_cpu_supports("x86-64-v4");
 #else
+    (void)Set;
     return false;
 #endif
 }
@@ -67,8 +75,9 @@ Lane_Set Widest_Here()
 {
     if (Built(Lane_Set::Native) && !Built(Lane_Set::Portable))
         return Lane_Set::Native; // a native build has nothing else, and runs where it was built
-    if (Lane_Set_Runs_Here(Lane_Set::Avx2_Fma))
-        return Lane_Set::Avx2_Fma;
+    for (const Lane_Set Wider : {Lane_Set::Avx512, Lane_Set::Avx2_Fma})
+        if (Lane_Set_Runs_Here(Wider))
+            return Wider;
     return Lane_Set::Portable;
 }
 
@@ -84,7 +93,7 @@ bool Lane_Set_Runs_Here(Lane_Set Set)
 {
     if (!Built(Set))
         return false;
-    return Set != Lane_Set::Avx2_Fma || Cpu_Has_Avx2_And_Fma();
+    return (Set != Lane_Set::Avx2_Fma && Set != Lane_Set::Avx512) || Cpu_Has_Level(Set);
 }
 
 Lane_Set Active_Lane_Set()
@@ -97,6 +106,7 @@ const char* Lane_Set_Description(Lane_Set Set)
     switch (Set) {
     case Lane_Set::Portable: return Portable_Description;
     case Lane_Set::Avx2_Fma: return "AVX2 with FMA";
+    case Lane_Set::Avx512: return "AVX-512 with FMA";
     case Lane_Set::Native: return Native_Fuses ? "native with FMA" : "native without FMA";
     }
     return "unknown";
@@ -106,7 +116,8 @@ bool Lane_Set_Fuses(Lane_Set Set)
 {
     switch (Set) {
     case Lane_Set::Portable: return Portable_Fuses;
-    case Lane_Set::Avx2_Fma: return true;
+    case Lane_Set::Avx2_Fma:
+    case Lane_Set::Avx512: return true;
     case Lane_Set::Native: return Native_Fuses;
     }
     return false;

@@ -1,8 +1,9 @@
 // Lane sets: the software device's lane kernels compiled for several instruction sets, and the one
 // that runs them on this CPU.
 //
-// A portable build compiles each lane kernel twice on x86-64: for the baseline (SSE2, which every
-// x86-64 CPU has) and for AVX2 with FMA, and picks the second at run time where the CPU has both.
+// A portable build compiles each lane kernel three times on x86-64: for the baseline (SSE2, which
+// every x86-64 CPU has), for level v3 (AVX2, FMA) and for level v4 (AVX-512, whose masks and 32
+// registers serve even the 256-bit vectors the lanes use), and picks the widest the CPU has.
 // Other CPUs get the portable set alone (NEON on 64-bit ARM, plain vector code elsewhere); a native
 // build (KESTRINE_NATIVE) compiles one set for the build machine's CPU. Each set is compiled in its
 // own namespace (KESTRINE_LANES) from the same source, and nothing in a set runs before it is chosen.
@@ -13,6 +14,7 @@ namespace Soft_Device {
 enum class Lane_Set {
     Portable,
     Avx2_Fma,
+    Avx512,
     Native,
 };
 
