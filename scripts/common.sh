@@ -15,6 +15,7 @@ build_project() {
     local log="$BUILD_DIR/configure.log"
     # shellcheck disable=SC2086 # CMAKE_EXTRA_ARGS is a list of options
     cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRINE_DEVICE="$KESTRINE_DEVICE" \
+        -DKESTRINE_NATIVE="${KESTRINE_NATIVE:-OFF}" \
         ${CMAKE_EXTRA_ARGS:-} >"$log" 2>&1 || { cat "$log"; return 1; }
     grep -E 'Kestrine (device|CUDA)' "$log" || true
     local targets=()
