@@ -1,0 +1,123 @@
+// KestrineDeep: Julia and Mandelbrot pictures at any depth.
+//
+// A view is given as text (decimal strings of any length for the centre, the width and the Julia
+// constant), so that nothing is lost before the renderer reads it. One reference orbit is computed at
+// the view's centre in arbitrary precision; every pixel is iterated as a small difference from it in
+// hardware floating point (double, or a double with a separate exponent past double's range), with
+// runs of reference steps skipped by bilinear approximation where that is exact to double rounding.
+// The kernels run on the device the library was built for: a CUDA GPU or the software device.
+//
+// A renderer is used from one thread at a time, except Cancel and Progress, which any thread may call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#if defined(KESTRINE_DEEP_BUILDING)
+#define KESTRINE_DEEP_EXPORT __attribute__((visibility("default")))
+#else
+#define KESTRINE_DEEP_EXPORT
+#endif
+
+namespace Kestrine_Deep {
+
+enum class Fractal_Set { Julia, Mandelbrot };
+
+struct Deep_View {
+    Fractal_Set Set = Fractal_Set::Mandelbrot;
+    std::string Centre_Re = "0", Centre_Im = "0";
+    std::string Width = "4";        // the distance from the first column's centre to the last one's
+    int Image_Width = 1, Image_Height = 1;
+    std::int64_t Iterations = 100;  // 1 to 2^31 - 1
+    double Threshold = 4;           // Julia: |z| < T to go on; Mandelbrot: |z|^2 < T
+    std::string C_Re = "0", C_Im = "0"; // the Julia constant
+};
+
+// What a deep view is refused for: empty when it can be rendered, else a message naming the field
+// ("centre (real part): ...").
+KESTRINE_DEEP_EXPORT std::string Check_View(const Deep_View& View);
+
+// The arithmetic a view's pixels are iterated in.
+enum class Number_Type { Double, Extended };
+KESTRINE_DEEP_EXPORT const char* Number_Type_Name(Number_Type Type); // "double", "extended"
+
+// The type a view needs: double while the pixel spacing is well inside double's range, else the
+// double mantissa with its own exponent. Double for a view that Check_View refuses.
+KESTRINE_DEEP_EXPORT Number_Type Number_Type_For(const Deep_View& View);
+
+struct Render_Options {
+    bool Approximation = true; // skip runs of steps by bilinear approximation; off for a stepwise check
+};
+
+// Per pixel, row 0 first (the smallest imaginary part), column 0 at the left.
+struct Deep_Picture {
+    int Width = 0, Height = 0;
+    std::int64_t Iterations = 0;
+    std::vector<std::int32_t> Counts; // accepted steps; Iterations for a pixel that never escaped
+    // k + 1 - log2(ln|z| / ln R) at the first point past the failed candidate with |z| > R = 1024
+    // (counted from the step that reaches it); equal to Counts for pixels that never escaped.
+    std::vector<float> Smooth;
+};
+
+enum class Render_Status { Finished, Cancelled, Refused, Failed };
+
+struct Render_Stats {
+    Number_Type Type = Number_Type::Double;
+    double Reference_Seconds = 0;   // computing or extending the reference orbit (0 when reused)
+    double Table_Seconds = 0;       // building the approximation table
+    double Render_Seconds = 0;      // the whole render, reference included
+    bool Reference_Reused = false;
+    std::int64_t Reference_Length = 0;
+    long Precision_Bits = 0;
+    double Approximation_Steps_Per_Pixel = 0; // iterations skipped by the table, per pixel
+    double Perturbation_Steps_Per_Pixel = 0;  // iterations taken one by one, per pixel
+    double Rebases_Per_Pixel = 0;
+};
+
+struct Render_Progress {
+    std::int64_t Done = 0;  // pixels finished
+    std::int64_t Total = 0; // pixels of the render in progress (or of the last one)
+};
+
+class KESTRINE_DEEP_EXPORT Deep_Renderer {
+public:
+    Deep_Renderer();
+    ~Deep_Renderer();
+    Deep_Renderer(const Deep_Renderer&) = delete;
+    Deep_Renderer& operator=(const Deep_Renderer&) = delete;
+
+    // Whether the device works; when it does not, Render fails and Device_Name says why.
+    bool Ready() const;
+    std::string Device_Name() const;
+
+    // Renders the view into Picture. Finished: Picture holds the whole picture. Any other status
+    // leaves Picture empty and Message saying why (the field for Refused, the device for Failed).
+    Render_Status Render(const Deep_View& View, const Render_Options& Options, Deep_Picture& Picture,
+                         std::string& Message);
+
+    // Ends the render in progress, if any, within a few tens of milliseconds; it returns Cancelled.
+    // A render that starts later is not affected.
+    void Cancel();
+    Render_Progress Progress() const;
+
+    const Render_Stats& Last_Stats() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> Self;
+};
+
+enum class Colouring { Table, Cycle, Smooth };
+KESTRINE_DEEP_EXPORT const char* Colouring_Name(Colouring Mode); // "table", "cycle", "smooth"
+
+// RGBA, 4 bytes a pixel in the picture's order, from a 256-entry table of red, green, blue bytes.
+// Table: entry min(k, 255). Cycle: entries 0, 1, ..., 255, 254, ..., 1, 0, 1, ... (period 510).
+// Smooth: the smooth count times Density, cycling like Cycle, interpolated between the two
+// neighbouring entries. Pixels that never escaped take entry 255 in every mode.
+KESTRINE_DEEP_EXPORT std::vector<unsigned char> Colour_Picture(const Deep_Picture& Picture,
+                                                               const unsigned char* Table, Colouring Mode,
+                                                               double Density = 1.0);
+
+} // namespace Kestrine_Deep
