@@ -1,0 +1,177 @@
+// The deep engine's render: KestrineDeep, with a progress bar while it runs, the figures it keeps, and
+// the picture and counts it writes.
+#include "RenderTool.h"
+
+#include "Colormaps.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <future>
+
+namespace Render_Tool {
+namespace {
+
+using namespace Kestrine_Deep;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto Bar_Delay = std::chrono::seconds(1); // shorter renders show no bar
+constexpr auto Poll_Interval = std::chrono::milliseconds(100);
+constexpr int Bar_Cells = 40;
+
+volatile std::sig_atomic_t Interrupted = 0;
+
+extern "C" void On_Interrupt(int)
+{
+    Interrupted = 1;
+}
+
+Deep_View View_Of(const Request& R)
+{
+    Deep_View View;
+    View.Set = R.Mandelbrot ? Fractal_Set::Mandelbrot : Fractal_Set::Julia;
+    View.Centre_Re = R.Centre_Re;
+    View.Centre_Im = R.Centre_Im;
+    View.Width = R.Plane_Width;
+    View.Image_Width = R.Width;
+    View.Image_Height = R.Height;
+    View.Iterations = R.Iterations;
+    View.Threshold = std::strtod(R.Threshold.c_str(), nullptr);
+    View.C_Re = R.C_Re;
+    View.C_Im = R.C_Im;
+    return View;
+}
+
+// One line of stderr, redrawn in place when the percentage or the whole seconds change (so that a log
+// gets a line now and then, not one every poll): the pixels done and the seconds so far.
+class Progress_Bar {
+public:
+    void Draw(const Render_Progress& Progress, double Seconds)
+    {
+        const double Done = Progress.Total > 0 ? double(Progress.Done) / double(Progress.Total) : 0.0;
+        const int Percent = static_cast<int>(Done * 100), Whole_Seconds = static_cast<int>(Seconds);
+        if (Drawn && Percent == Last_Percent && Whole_Seconds == Last_Seconds)
+            return;
+        const int Filled = static_cast<int>(Done * Bar_Cells);
+        char Cells[Bar_Cells + 1];
+        for (int i = 0; i < Bar_Cells; ++i)
+            Cells[i] = i < Filled ? '#' : '.';
+        Cells[Bar_Cells] = '\0';
+        std::fprintf(stderr, "\r[%s] %3d%% %5d s", Cells, Percent, Whole_Seconds);
+        std::fflush(stderr);
+        Drawn = true;
+        Last_Percent = Percent;
+        Last_Seconds = Whole_Seconds;
+    }
+
+    void Finish(const Render_Progress& Progress, double Seconds)
+    {
+        if (!Drawn)
+            return;
+        Draw(Progress, Seconds);
+        std::fputc('\n', stderr);
+    }
+
+private:
+    bool Drawn = false;
+    int Last_Percent = -1, Last_Seconds = -1;
+};
+
+// Renders on a second thread while this one draws the bar (when Bar) and passes on an interrupt as a
+// cancellation.
+Render_Status Render_Watched(Deep_Renderer& Renderer, const Deep_View& View, const Render_Options& Options,
+                             Deep_Picture& Picture, std::string& Message, bool Bar)
+{
+    Interrupted = 0;
+    const auto Previous = std::signal(SIGINT, On_Interrupt);
+    const Clock::time_point Start = Clock::now();
+    auto Result = std::async(std::launch::async, [&] { return Renderer.Render(View, Options, Picture, Message); });
+    const auto Seconds = [&] { return std::chrono::duration<double>(Clock::now() - Start).count(); };
+    Progress_Bar Shown;
+    while (Result.wait_for(Poll_Interval) != std::future_status::ready) {
+        if (Interrupted)
+            Renderer.Cancel();
+        if (Bar && Clock::now() - Start >= Bar_Delay)
+            Shown.Draw(Renderer.Progress(), Seconds());
+    }
+    const Render_Status Status = Result.get();
+    std::signal(SIGINT, Previous);
+    Shown.Finish(Renderer.Progress(), Seconds());
+    return Status;
+}
+
+void Print_Stats(const Render_Stats& Stats)
+{
+    std::printf("number type       %s\n", Number_Type_Name(Stats.Type));
+    std::printf("reference         %.3f s, %lld steps at %ld bits%s\n", Stats.Reference_Seconds,
+                static_cast<long long>(Stats.Reference_Length), Stats.Precision_Bits,
+                Stats.Reference_Reused ? " (reused)" : "");
+    std::printf("table             %.3f s\n", Stats.Table_Seconds);
+    std::printf("render            %.3f s, reference and table included\n", Stats.Render_Seconds);
+    std::printf("steps per pixel   %.1f by approximation, %.1f by perturbation, %.3f rebases\n",
+                Stats.Approximation_Steps_Per_Pixel, Stats.Perturbation_Steps_Per_Pixel, Stats.Rebases_Per_Pixel);
+}
+
+// The picture and the counts, as asked for; the exit status.
+int Write_Files(const Request& R, const Deep_Picture& Picture)
+{
+    if (!R.Output.empty()) {
+        const Kestrine::Colour_Table* Table = Kestrine::Colour_Table_For(R.Colormap);
+        const std::vector<unsigned char> Rgba =
+            Colour_Picture(Picture, Table ? Table->data() : nullptr, R.Colouring, R.Density);
+        std::string Problem;
+        if (Rgba.empty()) {
+            Complain("the picture could not be coloured");
+            return 1;
+        }
+        if (!Write_Picture(R.Output, Rgba.data(), Picture.Width, Picture.Height, Problem)) {
+            Complain("cannot write " + R.Output + ": " + Problem);
+            return 1;
+        }
+    }
+    if (!R.Counts_Output.empty() && !Write_Counts(R.Counts_Output, Picture)) {
+        Complain("cannot write " + R.Counts_Output);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int Render_Deep(const Request& R)
+{
+    const Deep_View View = View_Of(R);
+    const std::string Refusal = Check_View(View);
+    if (!Refusal.empty()) {
+        Complain("the deep engine refuses the view: " + Refusal);
+        return 2;
+    }
+    Deep_Renderer Renderer;
+    if (!Renderer.Ready()) {
+        Complain("no usable device for the deep engine: " + Renderer.Device_Name());
+        return 1;
+    }
+    Render_Options Options;
+    Options.Approximation = R.Approximation;
+    Deep_Picture Picture;
+    std::string Message;
+    const bool Bar = R.Progress || isatty(STDERR_FILENO);
+    const Render_Status Status = Render_Watched(Renderer, View, Options, Picture, Message, Bar);
+    if (Status != Render_Status::Finished) {
+        const bool Refused = Status == Render_Status::Refused;
+        Complain((Refused ? "the deep engine refuses the view: " : "the render did not finish: ") + Message);
+        return Refused ? 2 : Status == Render_Status::Cancelled ? 130 : 1;
+    }
+    if (const int Written = Write_Files(R, Picture))
+        return Written;
+    const Render_Stats& Stats = Renderer.Last_Stats();
+    std::printf("%s | %d x %d | %d iterations | deep, %s | %.3f ms\n", Renderer.Device_Name().c_str(), R.Width,
+                R.Height, R.Iterations, Number_Type_Name(Stats.Type), 1000 * Stats.Render_Seconds);
+    if (R.Stats)
+        Print_Stats(Stats);
+    return 0;
+}
+
+} // namespace Render_Tool

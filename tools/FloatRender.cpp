@@ -1,0 +1,99 @@
+// The float engine's render: Pellarion on the device the library was built for.
+#include "RenderTool.h"
+
+#include <Pellarion.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace Render_Tool {
+namespace {
+
+struct Window {
+    float X_Min, X_Max, Y_Min, Y_Max;
+};
+
+bool Read_Float(const std::string& Text, float& Value)
+{
+    char* End = nullptr;
+    errno = 0;
+    const float Read = std::strtof(Text.c_str(), &End);
+    if (End == Text.c_str() || *End != '\0' || errno == ERANGE || !std::isfinite(Read))
+        return false;
+    Value = Read;
+    return true;
+}
+
+// The view's bounds from whichever form was given.
+Window Fit_Window(const Request& R, float Centre_X, float Centre_Y, float Plane_Width)
+{
+    Window W{R.X_Min, R.X_Max, R.Y_Min, R.Y_Max};
+    if (!R.Bounds_Given) {
+        const float Height = R.Square ? Plane_Width * float(R.Height) / float(R.Width) : Plane_Width;
+        W = {Centre_X - Plane_Width / 2, Centre_X + Plane_Width / 2, Centre_Y - Height / 2, Centre_Y + Height / 2};
+    } else if (R.Square) {
+        const float Centre = (W.Y_Min + W.Y_Max) / 2;
+        const float Half = (W.X_Max - W.X_Min) * float(R.Height) / float(R.Width) / 2;
+        W.Y_Min = Centre - Half;
+        W.Y_Max = Centre + Half;
+    }
+    return W;
+}
+
+struct Float_Numbers {
+    float Centre_X, Centre_Y, Plane_Width, C_Real, C_Imag, Threshold;
+};
+
+// The numbers typed as text, now read as floats; false (having said which) where one is no float.
+bool Read_Numbers(const Request& R, Float_Numbers& N)
+{
+    const struct {
+        const std::string& Text;
+        const char* Option;
+        float& Value;
+    } Fields[] = {{R.Centre_Re, "--center", N.Centre_X}, {R.Centre_Im, "--center", N.Centre_Y},
+                  {R.Plane_Width, "--width", N.Plane_Width}, {R.C_Re, "--c", N.C_Real},
+                  {R.C_Im, "--c", N.C_Imag}, {R.Threshold, "--threshold", N.Threshold}};
+    for (const auto& Field : Fields)
+        if (!Read_Float(Field.Text, Field.Value)) {
+            Complain(std::string("bad value for ") + Field.Option + " (out of single precision's range)");
+            return false;
+        }
+    return true;
+}
+
+} // namespace
+
+int Render_Float(const Request& R)
+{
+    Float_Numbers N{};
+    if (!Read_Numbers(R, N))
+        return 2;
+    Pellarion Engine;
+    if (!Engine.GPU_Available) {
+        std::fprintf(stderr, "kestrine-render: no usable device (runtime %d, driver %d)\n", Engine.Runtime_Version,
+                     Engine.Driver_Version);
+        return 1;
+    }
+    const Window W = Fit_Window(R, N.Centre_X, N.Centre_Y, N.Plane_Width);
+    Engine.Compute_Init(R.Width, R.Height, W.X_Min, W.X_Max, W.Y_Min, W.Y_Max, static_cast<Colormap_t>(R.Colormap));
+    if (R.Mandelbrot)
+        Engine.Compute_MandelBrot(N.Threshold, R.Iterations, 50);
+    else
+        Engine.Compute_Julia(N.Threshold, R.Iterations, 50, N.C_Real, N.C_Imag);
+    if (!Engine.Host_Image) {
+        Complain("the engine cannot hold a " + std::to_string(R.Width) + " x " + std::to_string(R.Height) + " image");
+        return 1;
+    }
+    std::string Problem;
+    if (!Write_Picture(R.Output, Engine.Host_Image, R.Width, R.Height, Problem)) {
+        Complain("cannot write " + R.Output + ": " + Problem);
+        return 1;
+    }
+    std::printf("%s | %d x %d | %d iterations | %.3f ms\n", Engine.GPU_Name, R.Width, R.Height, R.Iterations,
+                Engine.Elapsed_Time);
+    return 0;
+}
+
+} // namespace Render_Tool
