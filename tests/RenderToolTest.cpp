@@ -1,0 +1,188 @@
+// The command-line renderer's deep engine, run as a shell runs it, and the deep library's colouring.
+// Every expected value is worked out here: by hand, or by a plain double loop over a view shallow
+// enough for double.
+#include <KestrineDeep.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace Kestrine_Deep;
+
+int Run_Renderer(const std::string& Arguments, std::string& Printed)
+{
+    FILE* Pipe = popen((KESTRINE_RENDER_COMMAND " " + Arguments + " 2>&1").c_str(), "r");
+    Printed.clear();
+    for (char Buffer[512]; Pipe && std::fgets(Buffer, sizeof(Buffer), Pipe);)
+        Printed += Buffer;
+    const int Status = Pipe ? pclose(Pipe) : -1;
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+std::string Read_File(const std::string& Path)
+{
+    std::ifstream File(Path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(File), {});
+}
+
+// Mandelbrot counts of a view of square pixels Width / (W - 1) apart, row 0 lowest: accepted steps,
+// N for a pixel whose candidates all stayed below |z|^2 = 4.
+std::vector<int> Double_Counts(double Re, double Im, double Width, int W, int H, int N)
+{
+    const double Step = Width / (W - 1);
+    std::vector<int> Counts;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const double Cr = Re + (x - (W - 1) / 2.0) * Step, Ci = Im + (y - (H - 1) / 2.0) * Step;
+            double Zr = 0, Zi = 0;
+            int Count = 0;
+            for (; Count < N; ++Count) {
+                const double A = Zr * Zr - Zi * Zi + Cr, B = 2 * Zr * Zi + Ci;
+                if (!(A * A + B * B < 4))
+                    break;
+                Zr = A;
+                Zi = B;
+            }
+            Counts.push_back(Count);
+        }
+    return Counts;
+}
+
+// The counts file's header line and its little-endian integers, which must fill the rest exactly.
+std::vector<int> Counts_In(const std::string& File, const std::string& Header)
+{
+    if (File.compare(0, Header.size(), Header) != 0)
+        return {};
+    std::vector<int> Counts;
+    for (std::size_t i = Header.size(); i + 4 <= File.size(); i += 4) {
+        const auto Byte = [&](int b) { return std::uint32_t(static_cast<unsigned char>(File[i + b])) << (8 * b); };
+        Counts.push_back(static_cast<int>(Byte(0) | Byte(1) | Byte(2) | Byte(3)));
+    }
+    return (File.size() - Header.size()) % 4 == 0 ? Counts : std::vector<int>{};
+}
+
+std::size_t Differing(const std::vector<int>& A, const std::vector<int>& B)
+{
+    std::size_t Count = 0;
+    for (std::size_t i = 0; i < A.size() && i < B.size(); ++i)
+        Count += A[i] != B[i];
+    return Count;
+}
+
+TEST(Render_Tool, TheDeepEngineWritesEveryPixelsCountRowZeroLowestAndItsPictureTheFloatEnginesWayUp)
+{
+    const std::string Counts_Path = testing::TempDir() + "kestrine-render-tool.counts";
+    const std::string Deep = testing::TempDir() + "kestrine-render-tool-deep.ppm";
+    const std::string Float = testing::TempDir() + "kestrine-render-tool-float.ppm";
+    std::string Printed;
+    // Off the real axis, so that a picture upside down cannot pass.
+    ASSERT_EQ(Run_Renderer("--mandelbrot --engine deep --center -0.6 0.35 --width 2.4 --size 61x41 --iterations 300 "
+                           "--counts '" + Counts_Path + "'", Printed), 0) << Printed;
+    const std::vector<int> Counts = Counts_In(Read_File(Counts_Path), "KESTRINE-COUNTS 61 41 300\n");
+    const std::vector<int> Expected = Double_Counts(-0.6, 0.35, 2.4, 61, 41, 300);
+    ASSERT_EQ(Counts.size(), Expected.size());
+    // Double rounds differently from the deep engine only next to the boundary: a handful of pixels.
+    EXPECT_LE(Differing(Counts, Expected), Counts.size() / 200) << Printed;
+
+    // The same square view through both engines: the same picture but on pixels where single precision
+    // counts otherwise (interior pixels take the last entry in both at 300 iterations).
+    const std::string View = "--mandelbrot --center -0.6 0.35 --width 1.6 --size 41x41 --iterations 300 --out ";
+    ASSERT_EQ(Run_Renderer("--engine deep " + View + "'" + Deep + "'", Printed), 0) << Printed;
+    ASSERT_EQ(Run_Renderer("--engine float " + View + "'" + Float + "'", Printed), 0) << Printed;
+    const std::string Deep_Picture = Read_File(Deep), Float_Picture = Read_File(Float);
+    ASSERT_EQ(Deep_Picture.size(), Float_Picture.size());
+    std::size_t Different_Pixels = 0;
+    for (std::size_t i = Deep_Picture.size() - 3 * 41 * 41; i < Deep_Picture.size(); i += 3)
+        Different_Pixels += Deep_Picture.compare(i, 3, Float_Picture, i, 3) != 0;
+    EXPECT_LE(Different_Pixels, 41u * 41 / 30);
+    for (const std::string& Path : {Counts_Path, Deep, Float})
+        std::remove(Path.c_str());
+}
+
+TEST(Render_Tool, RefusesWhatNeitherEngineCanRenderAndSaysWhy)
+{
+    const std::string Out = testing::TempDir() + "kestrine-render-refused.ppm";
+    const struct {
+        const char* Arguments;
+        const char* Reason;
+    } Cases[] = {
+        {"--engine float --mandelbrot --center -0.743643887037151 0.131825904205330 --width 1e-12", "too deep for the float"},
+        {"--engine float --counts /dev/null", "--counts needs the deep engine"},
+        {"--colouring smooth --window -1 1 -1 1", "--window is for the float engine"},
+        {"--engine deep --iterations 0", "the deep engine refuses the view"},
+        {"--colouring cycle --density 2", "--density applies to --colouring smooth"},
+    };
+    for (const auto& Case : Cases) {
+        std::remove(Out.c_str());
+        std::string Printed;
+        EXPECT_EQ(Run_Renderer(std::string(Case.Arguments) + " --out '" + Out + "'", Printed), 2) << Case.Arguments;
+        EXPECT_EQ(Printed.rfind("kestrine-render: ", 0), 0u) << Printed;
+        EXPECT_NE(Printed.find(Case.Reason), std::string::npos) << Printed;
+        EXPECT_TRUE(Read_File(Out).empty()) << Case.Arguments;
+    }
+}
+
+// Entry e of the test's table: red e, green 255 - e, blue 0 for even e and 200 for odd e, so that a
+// blend between neighbours shows in every channel.
+std::vector<unsigned char> Test_Table()
+{
+    std::vector<unsigned char> Table;
+    for (int e = 0; e < 256; ++e)
+        Table.insert(Table.end(), {static_cast<unsigned char>(e), static_cast<unsigned char>(255 - e),
+                                   static_cast<unsigned char>(e % 2 ? 200 : 0)});
+    return Table;
+}
+
+std::vector<unsigned char> Colours(std::initializer_list<std::array<int, 3>> Rgb)
+{
+    std::vector<unsigned char> Rgba;
+    for (const auto& Pixel : Rgb)
+        Rgba.insert(Rgba.end(), {static_cast<unsigned char>(Pixel[0]), static_cast<unsigned char>(Pixel[1]),
+                                 static_cast<unsigned char>(Pixel[2]), 255});
+    return Rgba;
+}
+
+TEST(Render_Tool, DeepPicturesAreColouredByTableCycleAndSmoothCount)
+{
+    const std::vector<unsigned char> Table = Test_Table();
+    Deep_Picture Picture;
+    Picture.Width = 3;
+    Picture.Height = 3;
+    Picture.Iterations = 600;
+    Picture.Counts = {0, 1, 254, 255, 256, 300, 509, 510, 600};
+    Picture.Smooth = {10.25f, 254.75f, 256.75f, 509.25f, 1030.25f, 300, 509, 510, 600};
+    EXPECT_EQ(Colour_Picture(Picture, Table.data(), Colouring::Table),
+              Colours({{0, 255, 0}, {1, 254, 200}, {254, 1, 0}, {255, 0, 200}, {255, 0, 200}, {255, 0, 200},
+                       {255, 0, 200}, {255, 0, 200}, {255, 0, 200}}));
+    // Up the table and down again: 256 is 254, 300 is 210, 509 is 1, 510 starts again at 0.
+    EXPECT_EQ(Colour_Picture(Picture, Table.data(), Colouring::Cycle),
+              Colours({{0, 255, 0}, {1, 254, 200}, {254, 1, 0}, {255, 0, 200}, {254, 1, 0}, {210, 45, 0},
+                       {1, 254, 200}, {0, 255, 0}, {255, 0, 200}}));
+    // 10.25: a quarter of the way from entry 10 to 11; 254.75 from 254 to 255; 256.75 from 254 down to
+    // 253; 509.25 from 1 down to 0; 1030.25 two periods on from 10.25; the last never escaped.
+    EXPECT_EQ(Colour_Picture(Picture, Table.data(), Colouring::Smooth),
+              Colours({{10, 245, 50}, {255, 0, 150}, {253, 2, 150}, {1, 254, 150}, {10, 245, 50}, {210, 45, 0},
+                       {1, 254, 200}, {0, 255, 0}, {255, 0, 200}}));
+    Picture.Smooth[0] = 20.5f;
+    std::vector<unsigned char> Denser = Colour_Picture(Picture, Table.data(), Colouring::Smooth, 0.5);
+    Denser.resize(4);
+    EXPECT_EQ(Denser, Colours({{10, 245, 50}}));
+
+    EXPECT_TRUE(Colour_Picture(Picture, nullptr, Colouring::Table).empty());
+    Picture.Smooth.pop_back();
+    EXPECT_TRUE(Colour_Picture(Picture, Table.data(), Colouring::Smooth).empty());
+    Picture.Counts.pop_back();
+    EXPECT_TRUE(Colour_Picture(Picture, Table.data(), Colouring::Cycle).empty());
+    EXPECT_STREQ(Colouring_Name(Colouring::Smooth), "smooth");
+}
+
+} // namespace
