@@ -1,0 +1,326 @@
+// The deep renderer: a view's reference and table on the host, its pixels in launches of bounded work
+// on the device, until every pixel has finished or the render is cancelled.
+#include "KestrineDeep.h"
+
+#include "ApproximationTable.h"
+#include "DeepKernels.cuh"
+#include "DeepView.h"
+#include "DeviceBuffer.h"
+#include "Kernels.cuh"
+#include "ReferenceOrbit.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <new>
+
+namespace Kestrine_Deep {
+
+__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Double_Kernel(Deep_Launch P)
+{
+    const int Slot = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
+    if (Slot < P.Active_Count)
+        Advance_Pixel<false>(P, Slot);
+}
+
+__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Scaled_Kernel(Deep_Launch P)
+{
+    const int Slot = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
+    if (Slot < P.Active_Count)
+        Advance_Pixel<true>(P, Slot);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds_Since(Clock::time_point Start)
+{
+    return std::chrono::duration<double>(Clock::now() - Start).count();
+}
+
+// A launch is sized to take about this long: short enough to cancel a render promptly and to stay
+// far from a display driver's watchdog, long enough that launching costs little.
+constexpr double Launch_Target_Seconds = 0.02;
+
+} // namespace
+
+struct Deep_Renderer::State {
+    Device_Status Device;
+    std::string Device_Description;
+    bool Device_Ready = false;
+
+    Reference_Orbit Orbit;
+    std::uint64_t Uploaded_Orbit = ~std::uint64_t{0};
+    Approximation_Table Table;
+    Device_Buffer<Orbit_Point> Points, Offsets;
+    Device_Buffer<Approximation_Step> Steps;
+    Device_Buffer<Pixel_State> States;
+    Device_Buffer<int> Counts, Active;
+    Device_Buffer<float> Smooth;
+    Device_Buffer<unsigned char> Slot_Done;
+
+    std::atomic<bool> Rendering{false}, Cancel_Requested{false};
+    std::atomic<std::int64_t> Done{0}, Total{0};
+    Render_Stats Stats;
+
+    Render_Status Run(const Deep_View& View, const Render_Options& Options, Deep_Picture& Picture, std::string& Message);
+    bool Prepare_Reference(const Deep_View& View, const Render_Options& Options);
+    bool Allocate_Pixels(std::size_t Pixels);
+    Deep_Launch Launch_For(const Deep_View& View, const Render_Options& Options) const;
+    Render_Status Iterate(Deep_Launch Launch, std::size_t Pixels);
+    bool Read_Back(Deep_Picture& Picture, std::size_t Pixels);
+};
+
+Deep_Renderer::Deep_Renderer() : Self(new State)
+{
+    Self->Device_Ready = Self->Device.Find(Self->Device_Description);
+}
+
+Deep_Renderer::~Deep_Renderer() = default;
+
+bool Deep_Renderer::Ready() const
+{
+    return Self->Device_Ready;
+}
+
+std::string Deep_Renderer::Device_Name() const
+{
+    return Self->Device_Description;
+}
+
+void Deep_Renderer::Cancel()
+{
+    if (Self->Rendering.load())
+        Self->Cancel_Requested.store(true);
+}
+
+Render_Progress Deep_Renderer::Progress() const
+{
+    return Render_Progress{Self->Done.load(), Self->Total.load()};
+}
+
+const Render_Stats& Deep_Renderer::Last_Stats() const
+{
+    return Self->Stats;
+}
+
+Render_Status Deep_Renderer::Render(const Deep_View& View, const Render_Options& Options, Deep_Picture& Picture,
+                                    std::string& Message)
+{
+    Picture = Deep_Picture{};
+    Message = Check_View(View);
+    if (!Message.empty())
+        return Render_Status::Refused;
+    if (!Self->Device_Ready) {
+        Message = "no device: " + Self->Device_Description;
+        return Render_Status::Failed;
+    }
+    Self->Cancel_Requested.store(false);
+    Self->Rendering.store(true);
+    Render_Status Status = Render_Status::Failed;
+    try {
+        Status = Self->Run(View, Options, Picture, Message);
+    } catch (const std::bad_alloc&) {
+        Message = "out of memory";
+    }
+    Self->Rendering.store(false);
+    if (Status != Render_Status::Finished)
+        Picture = Deep_Picture{};
+    return Status;
+}
+
+Render_Status Deep_Renderer::State::Run(const Deep_View& View, const Render_Options& Options, Deep_Picture& Picture,
+                                        std::string& Message)
+{
+    const Clock::time_point Start = Clock::now();
+    const std::size_t Pixels = static_cast<std::size_t>(View.Image_Width) * static_cast<std::size_t>(View.Image_Height);
+    Stats = Render_Stats{};
+    Stats.Type = Number_Type_For(View);
+    Done.store(0);
+    Total.store(static_cast<std::int64_t>(Pixels));
+
+    if (!Prepare_Reference(View, Options)) {
+        Message = Cancel_Requested.load() ? "cancelled" : Device.Failure("the reference orbit: out of memory");
+        return Cancel_Requested.load() ? Render_Status::Cancelled : Render_Status::Failed;
+    }
+    if (!Allocate_Pixels(Pixels)) {
+        Message = Device.Failure("the pixels' buffers");
+        return Render_Status::Failed;
+    }
+    const Render_Status Status = Iterate(Launch_For(View, Options), Pixels);
+    if (Status == Render_Status::Cancelled)
+        Message = "cancelled";
+    if (Status != Render_Status::Finished) {
+        if (Status == Render_Status::Failed)
+            Message = Device.Failure("the pixels' iteration");
+        return Status;
+    }
+    Picture.Width = View.Image_Width;
+    Picture.Height = View.Image_Height;
+    Picture.Iterations = View.Iterations;
+    if (!Read_Back(Picture, Pixels)) {
+        Message = Device.Failure("reading the picture back");
+        return Render_Status::Failed;
+    }
+    Stats.Render_Seconds = Seconds_Since(Start);
+    return Render_Status::Finished;
+}
+
+bool Deep_Renderer::State::Prepare_Reference(const Deep_View& View, const Render_Options& Options)
+{
+    Clock::time_point Start = Clock::now();
+    bool Reused = false;
+    if (!Orbit.Prepare(View, Reference_Precision(View), Cancel_Requested, Reused))
+        return false;
+    Stats.Reference_Seconds = Reused ? 0 : Seconds_Since(Start);
+    Stats.Reference_Reused = Reused;
+    Stats.Reference_Length = Orbit.Length();
+    Stats.Precision_Bits = Orbit.Precision();
+    if (Uploaded_Orbit != Orbit.Version()) {
+        const std::size_t Count = Orbit.Points().size();
+        if (!Points.Upload(Device, Orbit.Points().data(), Count) || !Offsets.Upload(Device, Orbit.Offsets().data(), Count))
+            return false;
+        Uploaded_Orbit = Orbit.Version();
+    }
+
+    Start = Clock::now();
+    Table = Approximation_Table{};
+    if (Options.Approximation) {
+        // The farthest pixel from the centre: half the image's diagonal.
+        const Deep_Numbers::Scaled_Real Spacing = Pixel_Spacing(View);
+        const double Half_Diagonal = 0.5 * std::hypot(View.Image_Width - 1.0, View.Image_Height - 1.0);
+        const Deep_Numbers::Scaled_Real Delta_C_Max = Spacing * Deep_Numbers::To_Scaled(Half_Diagonal);
+        const double Bound = Escape_Bound(View);
+        const double Escape_Radius = View.Set == Fractal_Set::Mandelbrot ? std::sqrt(Bound) : View.Threshold;
+        if (!Build_Approximation_Table(Orbit, View.Set == Fractal_Set::Mandelbrot, Delta_C_Max, Escape_Radius, Table))
+            return false;
+        if (!Steps.Upload(Device, Table.Steps.data(), Table.Steps.size()))
+            return false;
+    }
+    Stats.Table_Seconds = Seconds_Since(Start);
+    return true;
+}
+
+bool Deep_Renderer::State::Allocate_Pixels(std::size_t Pixels)
+{
+    const std::size_t Slice = std::min(Pixels, static_cast<std::size_t>(std::max(Device.Width(), 1)));
+    return States.Reserve(Device, Pixels) && Counts.Reserve(Device, Pixels) && Active.Reserve(Device, Slice) &&
+           Smooth.Reserve(Device, Pixels) && Slot_Done.Reserve(Device, Slice) &&
+           Device.Check(cudaMemset(States.Data(), 0, Pixels * sizeof(Pixel_State)), "clearing the pixels");
+}
+
+Deep_Launch Deep_Renderer::State::Launch_For(const Deep_View& View, const Render_Options& Options) const
+{
+    Deep_Launch Launch{};
+    Launch.Z = Points.Data();
+    Launch.D = Offsets.Data();
+    Launch.Length = static_cast<int>(Orbit.Length());
+    Launch.Table = Steps.Data();
+    Launch.Approximate = Options.Approximation && Table.Levels > 0;
+    Launch.Levels = Launch.Approximate ? Table.Levels : 0;
+    Launch.First_Step = Table.First_Step;
+    std::copy(std::begin(Table.Level_Offset), std::end(Table.Level_Offset), Launch.Level_Offset);
+    std::copy(std::begin(Table.Level_Size), std::end(Table.Level_Size), Launch.Level_Size);
+    Launch.Mandelbrot = View.Set == Fractal_Set::Mandelbrot;
+    Launch.Largest_Radius = Table.Largest_Radius;
+    Launch.Largest_Radius_Squared = Deep_Numbers::To_Double(Table.Largest_Radius * Table.Largest_Radius);
+    Launch.Spacing = Pixel_Spacing(View);
+    Launch.Constant = Orbit.Start_Constant();
+    Launch.Bound = Escape_Bound(View);
+    Launch.Iterations = static_cast<int>(View.Iterations);
+    Launch.W = View.Image_Width;
+    Launch.H = View.Image_Height;
+    Launch.States = States.Data();
+    Launch.Counts = Counts.Data();
+    Launch.Smooth = Smooth.Data();
+    Launch.Slot_Done = Slot_Done.Data();
+    Launch.Active = Active.Data();
+    return Launch;
+}
+
+// Launches over the pixels that have not finished, a slice of them at a time, each launch sized by
+// the last one's time to take about Launch_Target_Seconds. The list is shortened once per pass.
+Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, std::size_t Pixels)
+{
+    std::vector<int> Unfinished(Pixels);
+    for (std::size_t i = 0; i < Pixels; ++i)
+        Unfinished[i] = static_cast<int>(i);
+    std::vector<unsigned char> Finished(Pixels, 0), Slot_Finished;
+    const std::size_t Slice = static_cast<std::size_t>(std::max(Device.Width(), 1));
+    // Steps per pixel: start with about a million in all, then follow the measured rate.
+    double Budget = std::max(1.0, 1e6 / static_cast<double>(std::min(Slice, Pixels)));
+    const bool Scaled = Stats.Type == Number_Type::Extended;
+    std::size_t Cursor = 0, Left = Pixels;
+    while (Left > 0) {
+        if (Cancel_Requested.load())
+            return Render_Status::Cancelled;
+        if (Cursor >= Unfinished.size()) {
+            Unfinished.erase(std::remove_if(Unfinished.begin(), Unfinished.end(), [&](int Pixel) { return Finished[Pixel]; }),
+                             Unfinished.end());
+            Cursor = 0;
+        }
+        const std::size_t Count = std::min(Slice, Unfinished.size() - Cursor);
+        Launch.Active_Count = static_cast<int>(Count);
+        Launch.Budget = static_cast<int>(Budget);
+        if (!Device.Check(cudaMemcpy(Active.Data(), Unfinished.data() + Cursor, Count * sizeof(int), cudaMemcpyHostToDevice),
+                          "the list of pixels"))
+            return Render_Status::Failed;
+        const Clock::time_point Start = Clock::now();
+        const dim3 Grid(static_cast<unsigned>((Count + Deep_Block_Threads - 1) / Deep_Block_Threads));
+        if (Scaled)
+            LAUNCH_KERNEL(Deep_Scaled_Kernel, Grid, dim3(Deep_Block_Threads), Launch);
+        else
+            LAUNCH_KERNEL(Deep_Double_Kernel, Grid, dim3(Deep_Block_Threads), Launch);
+        if (!Device.Check(cudaGetLastError(), "launching the pixels"))
+            return Render_Status::Failed;
+        Slot_Finished.resize(Count);
+        if (!Device.Check(cudaMemcpy(Slot_Finished.data(), Slot_Done.Data(), Count, cudaMemcpyDeviceToHost),
+                          "the finished pixels"))
+            return Render_Status::Failed;
+        const double Took = std::max(Seconds_Since(Start), 1e-5);
+        for (std::size_t Slot = 0; Slot < Count; ++Slot)
+            if (Slot_Finished[Slot]) {
+                Finished[Unfinished[Cursor + Slot]] = 1;
+                --Left;
+            }
+        Cursor += Count;
+        Done.store(static_cast<std::int64_t>(Pixels - Left));
+        // Never more than four times the budget at once: the pixels left may be the slow ones.
+        Budget = std::clamp(std::min(Budget * Launch_Target_Seconds / Took, 4 * Budget), 1.0, static_cast<double>(1 << 30));
+    }
+    return Render_Status::Finished;
+}
+
+bool Deep_Renderer::State::Read_Back(Deep_Picture& Picture, std::size_t Pixels)
+{
+    Picture.Counts.resize(Pixels);
+    Picture.Smooth.resize(Pixels);
+    if (!Device.Check(cudaMemcpy(Picture.Counts.data(), Counts.Data(), Pixels * sizeof(int), cudaMemcpyDeviceToHost),
+                      "the counts") ||
+        !Device.Check(cudaMemcpy(Picture.Smooth.data(), Smooth.Data(), Pixels * sizeof(float), cudaMemcpyDeviceToHost),
+                      "the smooth counts"))
+        return false;
+    // The statistics, a slice of the pixels' states at a time.
+    constexpr std::size_t Slice = 1 << 16;
+    std::vector<Pixel_State> Part(std::min(Slice, Pixels));
+    double Skipped = 0, Stepped = 0, Rebases = 0;
+    for (std::size_t First = 0; First < Pixels; First += Slice) {
+        const std::size_t Count = std::min(Slice, Pixels - First);
+        if (!Device.Check(cudaMemcpy(Part.data(), States.Data() + First, Count * sizeof(Pixel_State), cudaMemcpyDeviceToHost),
+                          "the pixels' statistics"))
+            return false;
+        for (std::size_t i = 0; i < Count; ++i) {
+            Skipped += Part[i].Skipped;
+            Stepped += Part[i].Stepped;
+            Rebases += Part[i].Rebases;
+        }
+    }
+    Stats.Approximation_Steps_Per_Pixel = Skipped / static_cast<double>(Pixels);
+    Stats.Perturbation_Steps_Per_Pixel = Stepped / static_cast<double>(Pixels);
+    Stats.Rebases_Per_Pixel = Rebases / static_cast<double>(Pixels);
+    return true;
+}
+
+} // namespace Kestrine_Deep
