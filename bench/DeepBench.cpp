@@ -126,14 +126,19 @@ std::string Stepwise_Text(const Result& R)
     return R.Stepwise_Note.empty() ? Figure(R.Stepwise.Seconds, true) : R.Stepwise_Note;
 }
 
+std::string Stepwise_Words(const Result& R)
+{
+    return R.Stepwise_Note.empty() ? Figure(R.Stepwise.Seconds, true) + " s" : R.Stepwise_Note;
+}
+
 void Print_Line(const Result& R)
 {
     const Render_Stats& S = R.Approximated.Stats;
     std::printf("%s: %s, %lld iterations, reference %.3f s (%lld steps, %ld bits), BLA render %.3f s (table %.3f s), "
-                "stepwise %s s",
+                "stepwise %s",
                 R.View.Name.c_str(), Number_Type_Name(S.Type), static_cast<long long>(R.View.View.Iterations),
                 S.Reference_Seconds, static_cast<long long>(S.Reference_Length), S.Precision_Bits,
-                R.Approximated.Seconds, S.Table_Seconds, Stepwise_Text(R).c_str());
+                R.Approximated.Seconds, S.Table_Seconds, Stepwise_Words(R).c_str());
     if (R.Stepwise_Note.empty())
         std::printf(" (%.2fx BLA)", R.Stepwise.Seconds / R.Approximated.Seconds);
     if (R.View.Double_Baseline)
