@@ -29,7 +29,7 @@ struct Deep_View {
     Fractal_Set Set = Fractal_Set::Mandelbrot;
     std::string Centre_Re = "0", Centre_Im = "0";
     std::string Width = "4";        // the distance from the first column's centre to the last one's
-    int Image_Width = 1, Image_Height = 1;
+    int Image_Width = 1, Image_Height = 1; // 1 to 32768 each
     std::int64_t Iterations = 100;  // 1 to 2^31 - 1
     double Threshold = 4;           // Julia: |z| < T to go on; Mandelbrot: |z|^2 < T
     std::string C_Re = "0", C_Im = "0"; // the Julia constant
@@ -56,8 +56,10 @@ struct Deep_Picture {
     int Width = 0, Height = 0;
     std::int64_t Iterations = 0;
     std::vector<std::int32_t> Counts; // accepted steps; Iterations for a pixel that never escaped
-    // k + 1 - log2(ln|z| / ln R) at the first point past the failed candidate with |z| > R = 1024
-    // (counted from the step that reaches it); equal to Counts for pixels that never escaped.
+    // j - log2(ln|z(j)| / ln R) for the first z(j), from the failed candidate z(k + 1) on, with
+    // |z(j)| > R = 1024: k + 1 - log2(ln|z| / ln R) when the candidate is already past R, one more for
+    // each further step. j alone when 64 further steps do not get there. Counts for pixels that never
+    // escaped.
     std::vector<float> Smooth;
 };
 
@@ -98,7 +100,7 @@ public:
                          std::string& Message);
 
     // Ends the render in progress, if any, within a few tens of milliseconds; it returns Cancelled.
-    // A render that starts later is not affected.
+    // Called while no render runs, it does nothing: a render that starts later is not affected.
     void Cancel();
     Render_Progress Progress() const;
 
@@ -116,6 +118,8 @@ KESTRINE_DEEP_EXPORT const char* Colouring_Name(Colouring Mode); // "table", "cy
 // Table: entry min(k, 255). Cycle: entries 0, 1, ..., 255, 254, ..., 1, 0, 1, ... (period 510).
 // Smooth: the smooth count times Density, cycling like Cycle, interpolated between the two
 // neighbouring entries. Pixels that never escaped take entry 255 in every mode.
+// Empty when it cannot colour: no table, an unknown mode, a smooth density that is not finite and
+// positive, or a picture whose arrays do not match its size.
 KESTRINE_DEEP_EXPORT std::vector<unsigned char> Colour_Picture(const Deep_Picture& Picture,
                                                                const unsigned char* Table, Colouring Mode,
                                                                double Density = 1.0);
