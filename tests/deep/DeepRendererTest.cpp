@@ -1,0 +1,337 @@
+// The deep renderer as a black box: its public header and the shared library, on whichever device it
+// was built for. Every expected count and smooth value comes from the direct MPFR model or is worked
+// out by hand here, never from the renderer itself.
+#include "DeepModel.h"
+#include "KestrineDeep.h"
+#include "Misiurewicz.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace Kestrine_Deep;
+using Samples = std::vector<Deep_Model::Sample_Result>;
+
+Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* Width, int W, int H, std::int64_t N)
+{
+    Deep_View View;
+    View.Centre_Re = Re, View.Centre_Im = Im, View.Width = Width;
+    View.Image_Width = W, View.Image_Height = H, View.Iterations = N;
+    return View;
+}
+
+Deep_View Julia(const std::string& Re, const std::string& Im, const char* Width, std::int64_t N)
+{
+    Deep_View View = Mandelbrot(Re, Im, Width, 64, 40, N);
+    View.Set = Fractal_Set::Julia, View.Threshold = 2, View.C_Re = "-0.8", View.C_Im = "0.156";
+    return View;
+}
+
+// The benchmark's Misiurewicz point: the set has structure around it at every depth, and at width w
+// its pixels escape after about log(1/w) / log 1.328 steps, so the counts stay modest even at 1e-400.
+const Misiurewicz::Point& Centre()
+{
+    static const Misiurewicz::Point Point = Misiurewicz::Example(1600);
+    return Point;
+}
+
+std::string Text(mpfr_srcptr X)
+{
+    std::vector<char> Out(600);
+    mpfr_snprintf(Out.data(), Out.size(), "%.480Re", X);
+    return Out.data();
+}
+
+// A + B, as decimal text: a centre moved off a point.
+std::string Add(const std::string& A, const char* B)
+{
+    mpfr_t X, Y;
+    mpfr_inits2(1600, X, Y, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_str(X, A.c_str(), 10, MPFR_RNDN), mpfr_set_str(Y, B, 10, MPFR_RNDN), mpfr_add(X, X, Y, MPFR_RNDN);
+    std::string Out = Text(X);
+    mpfr_clears(X, Y, static_cast<mpfr_ptr>(nullptr));
+    return Out;
+}
+
+// The fixed point (1 + Sign sqrt(1 - 4c)) / 2 of z^2 + c for the Julia constant -0.8 + 0.156i. That c
+// lies outside the Mandelbrot set, so both fixed points are repelling and lie on the Julia set; the
+// pixels around one escape after about log(1/w) / log |2z| steps.
+std::pair<std::string, std::string> Fixed_Point(int Sign)
+{
+    mpfr_t A, B, R, X, Y;
+    mpfr_inits2(1600, A, B, R, X, Y, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_str(A, "4.2", 10, MPFR_RNDN), mpfr_set_str(B, "-0.624", 10, MPFR_RNDN);  // 1 - 4c
+    mpfr_hypot(R, A, B, MPFR_RNDN);
+    mpfr_add(X, R, A, MPFR_RNDN), mpfr_div_2ui(X, X, 1, MPFR_RNDN), mpfr_sqrt(X, X, MPFR_RNDN);
+    // The root's imaginary part has the sign of B's, negative here.
+    mpfr_sub(Y, A, R, MPFR_RNDN), mpfr_div_2ui(Y, Y, 1, MPFR_RNDN), mpfr_neg(Y, Y, MPFR_RNDN), mpfr_sqrt(Y, Y, MPFR_RNDN);
+    mpfr_mul_si(X, X, Sign, MPFR_RNDN), mpfr_mul_si(Y, Y, -Sign, MPFR_RNDN);
+    mpfr_add_ui(X, X, 1, MPFR_RNDN), mpfr_div_2ui(X, X, 1, MPFR_RNDN), mpfr_div_2ui(Y, Y, 1, MPFR_RNDN);
+    std::pair<std::string, std::string> Out{Text(X), Text(Y)};
+    mpfr_clears(A, B, R, X, Y, static_cast<mpfr_ptr>(nullptr));
+    return Out;
+}
+
+Deep_Model::View Model_Of(const Deep_View& View)
+{
+    Deep_Model::View Out;
+    Out.Mandelbrot = View.Set == Fractal_Set::Mandelbrot;
+    Out.Centre_Re = View.Centre_Re, Out.Centre_Im = View.Centre_Im, Out.Width = View.Width;
+    Out.C_Re = View.C_Re, Out.C_Im = View.C_Im;
+    Out.W = View.Image_Width, Out.H = View.Image_Height, Out.N = View.Iterations, Out.Threshold = View.Threshold;
+    return Out;
+}
+
+Samples Sample(const Deep_View& View)
+{
+    const Deep_Model::View Model = Model_Of(View);
+    auto Result = Deep_Model::Sample(Model, Deep_Model::Sample_Grid(Model, 120));
+    EXPECT_TRUE(Result.has_value());
+    for (const auto& Pixel : Result.value_or(Samples{}))
+        EXPECT_TRUE(Pixel.Resolved) << "the model could not settle pixel " << Pixel.X << "," << Pixel.Y;
+    return Result.value_or(Samples{});
+}
+
+Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, bool Approximation = true)
+{
+    Deep_Picture Picture;
+    std::string Message;
+    Render_Options Options;
+    Options.Approximation = Approximation;
+    EXPECT_EQ(Renderer.Render(View, Options, Picture, Message), Render_Status::Finished) << Message;
+    const std::size_t Size = static_cast<std::size_t>(View.Image_Width) * View.Image_Height;
+    EXPECT_EQ(Picture.Width, View.Image_Width);
+    EXPECT_EQ(Picture.Height, View.Image_Height);
+    EXPECT_EQ(Picture.Iterations, View.Iterations);
+    EXPECT_EQ(Renderer.Progress().Done, static_cast<std::int64_t>(Size));
+    if (Picture.Counts.size() != Size || Picture.Smooth.size() != Size) {
+        ADD_FAILURE() << "picture of " << Picture.Counts.size() << " counts for " << Size << " pixels";
+        Picture.Counts.assign(Size, -1), Picture.Smooth.assign(Size, -1);
+    }
+    return Picture;
+}
+
+std::size_t At(const Deep_Picture& Picture, int X, int Y) { return static_cast<std::size_t>(Y) * Picture.Width + X; }
+
+std::string Where(int X, int Y, double Got, double Want)
+{
+    return " (" + std::to_string(X) + "," + std::to_string(Y) + "): " + std::to_string(Got) + " for " + std::to_string(Want);
+}
+
+// The product's exactness target: 97% of the counts equal to the exact arithmetic's, 99% within one.
+// The smooth values of the pixels whose counts are right get the same target, 97% within 1e-3 and 99%
+// within 0.1: double rounding, amplified along orbits that linger near the Julia set, moves a few of them
+// by some hundredths even stepwise.
+void Expect_Model(const char* Name, const Deep_Picture& Picture, const Samples& Model)
+{
+    ASSERT_GE(Model.size(), 100u) << Name;
+    std::size_t Equal = 0, Near = 0, Compared = 0, Close = 0, Near_Smooth = 0;
+    std::string Misses, Smooth_Misses;
+    for (const auto& Pixel : Model) {
+        const std::size_t I = At(Picture, Pixel.X, Pixel.Y);
+        const auto& Want = Pixel.Result;
+        Equal += Picture.Counts[I] == Want.Count, Near += std::llabs(Picture.Counts[I] - Want.Count) <= 1;
+        if (Picture.Counts[I] != Want.Count) {
+            if (Misses.size() < 300) Misses += Where(Pixel.X, Pixel.Y, Picture.Counts[I], Want.Count);
+            continue;
+        }
+        if (Want.Smooth_Capped) continue;
+        // k + 1 - log2(ln|z(j)| / ln 1024), z(j) the first point past the failed candidate with |z| > 1024
+        // and k = j - 1 the step reaching it, counted as the counts are: z(Count + 1) comes from step Count.
+        const double Mu = Want.Escaped ? Want.Smooth_Index - std::log2(Want.Smooth_Log / std::log(1024.0))
+                                       : static_cast<double>(Picture.Iterations);
+        const double Error = std::fabs(Picture.Smooth[I] - Mu);
+        ++Compared, Close += Error <= 1e-3 + Mu * 1e-7, Near_Smooth += Error <= 0.1;
+        if (Error > 1e-3 + Mu * 1e-7 && Smooth_Misses.size() < 300)
+            Smooth_Misses += Where(Pixel.X, Pixel.Y, Picture.Smooth[I], Mu);
+    }
+    EXPECT_GE(Equal, 0.97 * Model.size()) << Name << Misses;
+    EXPECT_GE(Near, 0.99 * Model.size()) << Name << Misses;
+    EXPECT_GE(Close, 0.97 * Compared) << Name << " smooth" << Smooth_Misses;
+    EXPECT_GE(Near_Smooth, 0.99 * Compared) << Name << " smooth" << Smooth_Misses;
+    // Everywhere: a never-escaped pixel's smooth value is its count; an escaped one's lies past it.
+    for (std::size_t I = 0; I < Picture.Counts.size(); ++I) {
+        if (Picture.Counts[I] == Picture.Iterations)
+            ASSERT_EQ(Picture.Smooth[I], static_cast<float>(Picture.Iterations)) << Name << " pixel " << I;
+        else
+            ASSERT_GT(Picture.Smooth[I], Picture.Counts[I]) << Name << " pixel " << I;
+    }
+}
+
+TEST(DeepRenderer, MatchesModel)
+{
+    struct Case {
+        const char* Name;
+        Deep_View View;
+        Number_Type Type;
+        bool Centre_First;  // the reference orbit ends long before many pixels, which must go on without it
+    };
+    const auto Beta = Fixed_Point(1), Alpha = Fixed_Point(-1);
+    const Case Cases[] = {
+        {"Misiurewicz 1e-30", Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000), Number_Type::Double, false},
+        {"Misiurewicz 1e-400", Mandelbrot(Centre().Re, Centre().Im, "1e-400", 64, 40, 5000), Number_Type::Extended, false},
+        {"Julia alpha 1e-40", Julia(Alpha.first, Alpha.second, "1e-40", 4000), Number_Type::Double, false},
+        {"Julia beta 1e-400", Julia(Beta.first, Beta.second, "1e-400", 3000), Number_Type::Extended, false},
+        // Just right of the cardioid's cusp: the centre escapes after about pi / sqrt(1e-6) steps, while
+        // the pixels off the real axis are inside the set.
+        {"cusp", Mandelbrot("0.250001", "0", "4e-6", 65, 41, 20000), Number_Type::Double, true},
+        // Above the Misiurewicz point by four tenths of the width: most pixels nearer it outlast the centre.
+        {"beside Misiurewicz", Mandelbrot(Centre().Re, Add(Centre().Im, "4e-401"), "1e-400", 65, 41, 5000),
+         Number_Type::Extended, true},
+    };
+    Deep_Renderer Renderer;
+    ASSERT_TRUE(Renderer.Ready()) << Renderer.Device_Name();
+    for (const Case& Each : Cases) {
+        EXPECT_EQ(Check_View(Each.View), "") << Each.Name;
+        EXPECT_EQ(Number_Type_For(Each.View), Each.Type) << Each.Name;
+        const Samples Model = Sample(Each.View);
+        ASSERT_FALSE(Model.empty()) << Each.Name;
+        if (Each.Centre_First) {
+            // The grid's last entry is the centre pixel, for odd sizes the view's centre itself.
+            std::size_t Longer = 0;
+            for (const auto& Pixel : Model) Longer += Pixel.Result.Count > Model.back().Result.Count;
+            ASSERT_TRUE(Model.back().Result.Escaped) << Each.Name;
+            ASSERT_GE(Longer, 10u) << Each.Name << ": too few pixels outlast the centre to test anything";
+        }
+        const Deep_Picture Picture = Render(Renderer, Each.View);
+        EXPECT_EQ(Renderer.Last_Stats().Type, Each.Type) << Each.Name;
+        Expect_Model(Each.Name, Picture, Model);
+        // Approximation may change a count only where double rounding puts an orbit across a test.
+        const Deep_Picture Stepwise = Render(Renderer, Each.View, false);
+        std::size_t Same = 0;
+        for (std::size_t I = 0; I < Picture.Counts.size(); ++I) Same += Picture.Counts[I] == Stepwise.Counts[I];
+        EXPECT_GE(Same, 0.99 * Picture.Counts.size()) << Each.Name << ": approximation on and off";
+    }
+}
+
+TEST(DeepRenderer, Refusals)
+{
+    struct Refusal {
+        const char* Field;  // a word the message must name
+        void (*Spoil)(Deep_View&);
+    };
+    const Refusal Refusals[] = {
+        {"centre", [](Deep_View& V) { V.Centre_Re = "1.2.3"; }},
+        {"centre", [](Deep_View& V) { V.Centre_Im = ""; }},
+        {"centre", [](Deep_View& V) { V.Centre_Re = "abc"; }},
+        {"width", [](Deep_View& V) { V.Width = "0"; }},
+        {"width", [](Deep_View& V) { V.Width = "-1e-5"; }},
+        {"image", [](Deep_View& V) { V.Image_Width = 0; }},
+        {"image", [](Deep_View& V) { V.Image_Height = 0; }},
+        {"iterations", [](Deep_View& V) { V.Iterations = 0; }},
+        {"iterations", [](Deep_View& V) { V.Iterations = std::int64_t{1} << 31; }},
+        {"constant", [](Deep_View& V) { V.Set = Fractal_Set::Julia, V.C_Im = "0.1e"; }},
+    };
+    Deep_Renderer Renderer;
+    const Deep_View Good = Mandelbrot("-0.75", "0.1", "1e-3", 8, 6, 100);
+    ASSERT_EQ(Check_View(Good), "");
+    Deep_View Longest = Good;
+    Longest.Iterations = (std::int64_t{1} << 31) - 1;
+    EXPECT_EQ(Check_View(Longest), "");
+    for (const Refusal& Each : Refusals) {
+        Deep_View View = Good;
+        Each.Spoil(View);
+        const std::string Why = Check_View(View);
+        EXPECT_NE(Why.find(Each.Field), std::string::npos) << Each.Field << ": \"" << Why << "\"";
+        Deep_Picture Picture;
+        Picture.Width = Picture.Height = 2, Picture.Counts.assign(4, 7), Picture.Smooth.assign(4, 7);
+        std::string Message;
+        EXPECT_EQ(Renderer.Render(View, {}, Picture, Message), Render_Status::Refused) << Each.Field;
+        EXPECT_NE(Message.find(Each.Field), std::string::npos) << Each.Field << ": \"" << Message << "\"";
+        EXPECT_TRUE(Picture.Counts.empty() && Picture.Smooth.empty() && Picture.Width * Picture.Height == 0)
+            << Each.Field;
+    }
+}
+
+TEST(DeepRenderer, Cancel)
+{
+    using Clock = std::chrono::steady_clock;
+    Deep_Renderer Renderer;
+    ASSERT_TRUE(Renderer.Ready()) << Renderer.Device_Name();
+    // Deep inside the cardioid and stepwise: every pixel takes all 200000 steps, minutes of work.
+    const Deep_View Slow = Mandelbrot("-0.1", "0.1", "1e-20", 1600, 1000, 200000);
+    Deep_Picture Picture;
+    std::string Message;
+    auto Result = std::async(std::launch::async, [&] { return Renderer.Render(Slow, {false}, Picture, Message); });
+    const auto Start = Clock::now();
+    while (Renderer.Progress().Done == 0 && Clock::now() - Start < std::chrono::milliseconds(50))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const Render_Progress Midway = Renderer.Progress();
+    Renderer.Cancel();
+    const auto Cancelled = Clock::now();
+    ASSERT_EQ(Result.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the render ignored Cancel";
+    EXPECT_LT(Clock::now() - Cancelled, std::chrono::seconds(2));
+    EXPECT_EQ(Result.get(), Render_Status::Cancelled);
+    EXPECT_LT(Midway.Done, Slow.Image_Width * std::int64_t{Slow.Image_Height});
+    EXPECT_TRUE(Picture.Counts.empty() && Picture.Smooth.empty()) << Picture.Counts.size();
+    EXPECT_FALSE(Message.empty());
+
+    // Afterwards the renderer is ready; a Cancel while idle does not reach the next render.
+    const Deep_View Small = Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000);
+    const Samples Model = Sample(Small);
+    Expect_Model("after a cancelled render", Render(Renderer, Small), Model);
+    Renderer.Cancel();
+    Expect_Model("after an idle Cancel", Render(Renderer, Small), Model);
+}
+
+TEST(DeepRenderer, ReferenceReuse)
+{
+    Deep_Renderer Renderer;
+    ASSERT_TRUE(Renderer.Ready()) << Renderer.Device_Name();
+    Deep_View View = Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000);
+    Render(Renderer, View);
+    EXPECT_FALSE(Renderer.Last_Stats().Reference_Reused);
+    View.Width = "2e-31";
+    const Deep_Picture Closer = Render(Renderer, View);
+    EXPECT_TRUE(Renderer.Last_Stats().Reference_Reused);
+    EXPECT_EQ(Renderer.Last_Stats().Reference_Seconds, 0);
+    Expect_Model("zoomed in on the same centre", Closer, Sample(View));
+    // A different centre needs an orbit of its own.
+    View.Centre_Re = Add(Centre().Re, "1e-31");
+    const Deep_Picture Moved = Render(Renderer, View);
+    EXPECT_FALSE(Renderer.Last_Stats().Reference_Reused);
+    Expect_Model("moved off the centre", Moved, Sample(View));
+}
+
+TEST(DeepRenderer, ColourPicture)
+{
+    // Entry i is (i, 255 - i, 37 i mod 256): every entry is told apart, and the third byte jumps
+    // between neighbours so interpolation shows.
+    unsigned char Table[256 * 3];
+    for (int I = 0; I < 256; ++I) Table[3 * I] = I, Table[3 * I + 1] = 255 - I, Table[3 * I + 2] = (37 * I) & 255;
+    Deep_Picture Picture;
+    Picture.Iterations = 1000;
+    Picture.Counts = {0, 5, 255, 256, 300, 509, 510, 765, 1000};
+    Picture.Smooth = {0.25f, 5.5f, 255.5f, 256.75f, 300.5f, 509.5f, 510.25f, 765, 1000};
+    Picture.Width = static_cast<int>(Picture.Counts.size()), Picture.Height = 1;
+    auto Expect_Entries = [&](Colouring Mode, const std::vector<double>& Entries, double Density = 1) {
+        const std::vector<unsigned char> Out = Colour_Picture(Picture, Table, Mode, Density);
+        ASSERT_EQ(Out.size(), 4 * Entries.size()) << Colouring_Name(Mode);
+        for (std::size_t P = 0; P < Entries.size(); ++P) {
+            // Fractional entries are the two neighbours' mix, channel by channel; allow its rounding.
+            const int Low = static_cast<int>(std::floor(Entries[P])), High = std::min(Low + 1, 255);
+            const double T = Entries[P] - Low;
+            for (int Channel = 0; Channel < 3; ++Channel)
+                EXPECT_NEAR(Out[4 * P + Channel], (1 - T) * Table[3 * Low + Channel] + T * Table[3 * High + Channel], 1)
+                    << Colouring_Name(Mode) << " pixel " << P << " channel " << Channel;
+        }
+    };
+    Expect_Entries(Colouring::Table, {0, 5, 255, 255, 255, 255, 255, 255, 255});
+    // 0..255 up, 254..1 down: k = 300 is 510 - 300 = 210, 509 is 1, 510 starts again at 0, 765 is 255.
+    Expect_Entries(Colouring::Cycle, {0, 5, 255, 254, 210, 1, 0, 255, 255});
+    // 255.5 lies between entries 255 and 254 (the top of the cycle), 256.75 between 254 and 253,
+    // 509.5 between 1 and 0, 510.25 between 0 and 1 (the next cycle's start).
+    Expect_Entries(Colouring::Smooth, {0.25, 5.5, 254.5, 253.25, 209.5, 0.5, 0.25, 255, 255});
+    // Density 2: positions 0.5, 11, 511 (entry 1), 513.5, 601 (entry 91), 1019 (entry 1), 1020.5, 1530.
+    Expect_Entries(Colouring::Smooth, {0.5, 11, 1, 3.5, 91, 1, 0.5, 0, 255}, 2);
+}
+
+} // namespace
