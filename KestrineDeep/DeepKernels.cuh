@@ -61,17 +61,6 @@ struct Deep_Launch {
 constexpr double Smooth_Radius_Squared = 1024.0 * 1024.0;
 constexpr int Smooth_Step_Cap = 64;
 
-// δ' = 2 Z δ + δ^2 + δc, for scalars and for lanes of the software device alike, so that both round
-// every pixel's step in the same operations.
-template <typename Number, typename Reference>
-__device__ __forceinline__ void Perturbation_Step(const Number& Dr, const Number& Di, const Reference& Zr,
-                                                  const Reference& Zi, const Number& Cr, const Number& Ci, Number& Nr,
-                                                  Number& Ni)
-{
-    Nr = 2 * (Zr * Dr - Zi * Di) + (Dr * Dr - Di * Di) + Cr;
-    Ni = 2 * (Zr * Di + Zi * Dr) + 2 * Dr * Di + Ci;
-}
-
 struct Double_Delta {
     double Re, Im;
 };
@@ -97,11 +86,12 @@ struct Double_Arithmetic {
     {
         return Deep_Numbers::To_Scaled(d.Re, d.Im);
     }
+    // 2 Z δ + δ^2 + δc.
     static __device__ __forceinline__ Delta Step(const Delta& d, const Orbit_Point& Z, const Delta& dc)
     {
-        Delta Next;
-        Perturbation_Step(d.Re, d.Im, Z.Re, Z.Im, dc.Re, dc.Im, Next.Re, Next.Im);
-        return Next;
+        const double Re = 2 * (Z.Re * d.Re - Z.Im * d.Im) + (d.Re * d.Re - d.Im * d.Im) + dc.Re;
+        const double Im = 2 * (Z.Re * d.Im + Z.Im * d.Re) + 2 * d.Re * d.Im + dc.Im;
+        return Delta{Re, Im};
     }
     static __device__ __forceinline__ Delta Plus(const Orbit_Point& P, const Delta& d)
     {
@@ -177,7 +167,7 @@ __device__ __forceinline__ float Smooth_Count(double Zr, double Zi, double Cr, d
 
 // What a pixel's walk along the reference carries between its steps.
 struct Pixel_Walk {
-    int m, Count, Skipped, Stepped, Rebases;
+    int m, Count, Skipped, Stepped, Rebases, Budget;
     bool Escaped;
     double Zr, Zi; // the failed candidate, once Escaped
 };
@@ -222,199 +212,150 @@ __device__ __forceinline__ int Longest_Run(const Deep_Launch& P, int m, int Coun
 constexpr int Double_From_Exponent = -850;
 constexpr double Scaled_Below = 0x1p-900;
 
-__device__ __forceinline__ bool Leave_Arithmetic(const Double_Delta& d)
+__device__ __forceinline__ bool Leave_Arithmetic(const Double_Delta& d, bool Within_Double_Range)
 {
-    return Deep_Numbers::Magnitude(d.Re) < Scaled_Below && Deep_Numbers::Magnitude(d.Im) < Scaled_Below;
+    return !Within_Double_Range && Deep_Numbers::Magnitude(d.Re) < Scaled_Below && Deep_Numbers::Magnitude(d.Im) < Scaled_Below;
 }
-__device__ __forceinline__ bool Leave_Arithmetic(const Deep_Numbers::Scaled_Complex& d)
+__device__ __forceinline__ bool Leave_Arithmetic(const Deep_Numbers::Scaled_Complex& d, bool)
 {
     return d.Exp >= Double_From_Exponent;
 }
 
-// One step of a pixel's walk: a run of the table where one is valid, else one perturbation step with
-// its escape test; then the rebase test. Returns false once the pixel has escaped.
+// Steps the pixel until it escapes, reaches the count, spends its budget, or (in a view past
+// double's range) its δ leaves the range this arithmetic is used for.
 template <typename Arithmetic>
-__device__ __forceinline__ bool Walk_Step(const Deep_Launch& P, Pixel_Walk& W, typename Arithmetic::Delta& d,
-                                          const typename Arithmetic::Delta& Delta_C)
+__device__ __forceinline__ void Walk(const Deep_Launch& P, Pixel_Walk& W, typename Arithmetic::Delta& d,
+                                     const typename Arithmetic::Delta& Delta_C, bool Within_Double_Range)
 {
-    if (W.m == P.Length) {
-        d = Arithmetic::Plus(P.D[W.m], d);
-        W.m = 0;
-        ++W.Rebases;
-    }
-    const int Level = P.Approximate ? Longest_Run<Arithmetic>(P, W.m, W.Count, d) : -1;
-    if (Level >= 0) {
-        const Approximation_Step& Run = P.Table[P.Level_Offset[Level] + ((W.m - P.First_Step) >> Level)];
-        Deep_Numbers::Scaled_Complex Next = Run.A * Arithmetic::To_Scaled(d);
-        if (P.Mandelbrot)
-            Next = Next + Run.B * Arithmetic::To_Scaled(Delta_C);
-        d = Arithmetic::From_Scaled(Next);
-        W.m += 1 << Level;
-        W.Count += 1 << Level;
-        W.Skipped += 1 << Level;
-    } else {
-        d = Arithmetic::Step(d, P.Z[W.m], Delta_C);
-        ++W.m;
-        double Dr, Di;
-        Arithmetic::To_Double(d, Dr, Di);
-        const double Zr = P.Z[W.m].Re + Dr, Zi = P.Z[W.m].Im + Di;
-        if (!(Zr * Zr + Zi * Zi < P.Bound)) {
-            W.Escaped = true;
-            W.Zr = Zr;
-            W.Zi = Zi;
-            return false;
-        }
-        ++W.Count;
-        ++W.Stepped;
-    }
-    // Back to the reference's start when the pixel is nearer to it than to the reference's
-    // current point: z - Z(0) = D(m) + δ is then the smaller difference.
-    if (W.m < P.Length) {
-        const typename Arithmetic::Delta From_Start = Arithmetic::Plus(P.D[W.m], d);
-        if (Arithmetic::Smaller(From_Start, d)) {
-            d = From_Start;
+    for (; W.Budget > 0 && W.Count < P.Iterations; --W.Budget) {
+        if (Leave_Arithmetic(d, Within_Double_Range))
+            return;
+        if (W.m == P.Length) {
+            d = Arithmetic::Plus(P.D[W.m], d);
             W.m = 0;
             ++W.Rebases;
         }
+        const int Level = P.Approximate ? Longest_Run<Arithmetic>(P, W.m, W.Count, d) : -1;
+        if (Level >= 0) {
+            const Approximation_Step& Run = P.Table[P.Level_Offset[Level] + ((W.m - P.First_Step) >> Level)];
+            Deep_Numbers::Scaled_Complex Next = Run.A * Arithmetic::To_Scaled(d);
+            if (P.Mandelbrot)
+                Next = Next + Run.B * Arithmetic::To_Scaled(Delta_C);
+            d = Arithmetic::From_Scaled(Next);
+            W.m += 1 << Level;
+            W.Count += 1 << Level;
+            W.Skipped += 1 << Level;
+        } else {
+            d = Arithmetic::Step(d, P.Z[W.m], Delta_C);
+            ++W.m;
+            double Dr, Di;
+            Arithmetic::To_Double(d, Dr, Di);
+            const double Zr = P.Z[W.m].Re + Dr, Zi = P.Z[W.m].Im + Di;
+            if (!(Zr * Zr + Zi * Zi < P.Bound)) {
+                W.Escaped = true;
+                W.Zr = Zr;
+                W.Zi = Zi;
+                return;
+            }
+            ++W.Count;
+            ++W.Stepped;
+        }
+        // Back to the reference's start when the pixel is nearer to it than to the reference's
+        // current point: z - Z(0) = D(m) + δ is then the smaller difference.
+        if (W.m < P.Length) {
+            const typename Arithmetic::Delta From_Start = Arithmetic::Plus(P.D[W.m], d);
+            if (Arithmetic::Smaller(From_Start, d)) {
+                d = From_Start;
+                W.m = 0;
+                ++W.Rebases;
+            }
+        }
     }
-    return true;
 }
 
-// One pixel of a launch, from its state and back. In a view past double's range (Scaled) the pixel
-// walks in scaled arithmetic while its δ is that small, in double otherwise.
-template <bool Scaled>
-struct Pixel_Run {
-    __device__ __forceinline__ void Begin(const Deep_Launch& P, int Slot)
-    {
-        Slot_Index = Slot;
-        Pixel = P.Active[Slot];
-        Pixel_State& S = P.States[Pixel];
-        Live = S.Phase != Finished;
-        if (!Live)
-            return;
-        Offset = Pixel_Offset(P, Pixel % P.W, Pixel / P.W);
-        Scaled_C = P.Mandelbrot ? Offset : Deep_Numbers::Scaled_Complex{};
-        Double_C = Double_Arithmetic::From_Scaled(Scaled_C);
-        if (S.Phase == Not_Started) {
-            // Mandelbrot starts at z = 0 = Z(0); Julia at the pixel's point, δ from the centre Z(0).
-            const Deep_Numbers::Scaled_Complex Start = P.Mandelbrot ? Deep_Numbers::Scaled_Complex{} : Offset;
-            if (Scaled && Start.Exp < Double_From_Exponent)
-                Scaled_Arithmetic::Store(Start, S);
-            else
-                Double_Arithmetic::Store(Double_Arithmetic::From_Scaled(Start), S);
-            S.Step = S.Count = S.Skipped = S.Stepped = S.Rebases = 0;
-            S.Phase = Running;
-        }
-        W = Pixel_Walk{S.Step, S.Count, S.Skipped, S.Stepped, S.Rebases, false, 0, 0};
-        // A state in double has Exp 0; one in the scaled type an exponent far below.
-        In_Double = !Scaled || S.Exp == 0;
-        d = Double_Arithmetic::Load(S);
-        e = Scaled_Arithmetic::Load(S);
-        Live = W.Count < P.Iterations;
+__device__ __forceinline__ void Finish_Pixel(const Deep_Launch& P, int Pixel, const Pixel_Walk& W,
+                                             const Deep_Numbers::Scaled_Complex& Offset)
+{
+    P.Counts[Pixel] = W.Count;
+    if (!W.Escaped) {
+        P.Smooth[Pixel] = static_cast<float>(W.Count);
+        return;
     }
+    double Cr = P.Constant.Re, Ci = P.Constant.Im;
+    if (P.Mandelbrot) {
+        double Or, Oi;
+        Deep_Numbers::To_Double(Offset, Or, Oi);
+        Cr += Or;
+        Ci += Oi;
+    }
+    P.Smooth[Pixel] = Smooth_Count(W.Zr, W.Zi, Cr, Ci, W.Count);
+}
 
-    __device__ __forceinline__ bool Is_Live() const { return Live; }
-
-    __device__ __forceinline__ void Step(const Deep_Launch& P)
-    {
+// Advances one pixel of the launch's list by at most the launch's budget. Scaled says whether the
+// view is past double's range; its pixels then walk in scaled arithmetic while δ is that small.
+template <bool Scaled>
+__device__ __forceinline__ void Advance_Pixel(const Deep_Launch& P, int Slot)
+{
+    const int Pixel = P.Active[Slot];
+    Pixel_State& S = P.States[Pixel];
+    if (S.Phase == Finished) {
+        P.Slot_Done[Slot] = 1;
+        return;
+    }
+    const Deep_Numbers::Scaled_Complex Offset = Pixel_Offset(P, Pixel % P.W, Pixel / P.W);
+    const Deep_Numbers::Scaled_Complex Scaled_C = P.Mandelbrot ? Offset : Deep_Numbers::Scaled_Complex{};
+    if (S.Phase == Not_Started) {
+        // Mandelbrot starts at z = 0 = Z(0); Julia at the pixel's point, δ from the centre Z(0).
+        const Deep_Numbers::Scaled_Complex Start = P.Mandelbrot ? Deep_Numbers::Scaled_Complex{} : Offset;
+        if (Scaled && Start.Exp < Double_From_Exponent)
+            Scaled_Arithmetic::Store(Start, S);
+        else
+            Double_Arithmetic::Store(Double_Arithmetic::From_Scaled(Start), S);
+        S.Step = S.Count = S.Skipped = S.Stepped = S.Rebases = 0;
+        S.Phase = Running;
+    }
+    Pixel_Walk W{S.Step, S.Count, S.Skipped, S.Stepped, S.Rebases, P.Budget, false, 0, 0};
+    // A state in double has Exp 0; one in the scaled type has its mantissas in [1, 2) and an exponent
+    // far below.
+    bool In_Double = !Scaled || S.Exp == 0;
+    Double_Delta d = Double_Arithmetic::Load(S);
+    Deep_Numbers::Scaled_Complex e = Scaled_Arithmetic::Load(S);
+    const Double_Delta Double_C = Double_Arithmetic::From_Scaled(Scaled_C);
+    while (W.Budget > 0 && W.Count < P.Iterations && !W.Escaped) {
         if (In_Double) {
-            if (Scaled && Leave_Arithmetic(d)) {
+            Walk<Double_Arithmetic>(P, W, d, Double_C, !Scaled);
+            if (Scaled && !W.Escaped && W.Budget > 0 && W.Count < P.Iterations) {
                 e = Double_Arithmetic::To_Scaled(d);
                 In_Double = false;
-                return;
             }
-            Live = Walk_Step<Double_Arithmetic>(P, W, d, Double_C);
         } else {
-            if (Leave_Arithmetic(e)) {
+            Walk<Scaled_Arithmetic>(P, W, e, Scaled_C, false);
+            if (!W.Escaped && W.Budget > 0 && W.Count < P.Iterations) {
                 d = Double_Arithmetic::From_Scaled(e);
                 In_Double = true;
-                return;
             }
-            Live = Walk_Step<Scaled_Arithmetic>(P, W, e, Scaled_C);
-        }
-        Live = Live && W.Count < P.Iterations;
-    }
-
-    __device__ __forceinline__ void End(const Deep_Launch& P)
-    {
-        Pixel_State& S = P.States[Pixel];
-        if (S.Phase == Finished) {
-            P.Slot_Done[Slot_Index] = 1;
-            return;
-        }
-        if (In_Double)
-            Double_Arithmetic::Store(d, S);
-        else
-            Scaled_Arithmetic::Store(e, S);
-        S.Step = W.m;
-        S.Count = W.Count;
-        S.Skipped = W.Skipped;
-        S.Stepped = W.Stepped;
-        S.Rebases = W.Rebases;
-        const bool Done = W.Escaped || W.Count >= P.Iterations;
-        P.Slot_Done[Slot_Index] = Done ? 1 : 0;
-        if (Done) {
-            S.Phase = Finished;
-            Finish(P);
         }
     }
-
-    __device__ __forceinline__ void Finish(const Deep_Launch& P) const
-    {
-        P.Counts[Pixel] = W.Count;
-        if (!W.Escaped) {
-            P.Smooth[Pixel] = static_cast<float>(W.Count);
-            return;
-        }
-        double Cr = P.Constant.Re, Ci = P.Constant.Im;
-        if (P.Mandelbrot) {
-            double Or, Oi;
-            Deep_Numbers::To_Double(Offset, Or, Oi);
-            Cr += Or;
-            Ci += Oi;
-        }
-        P.Smooth[Pixel] = Smooth_Count(W.Zr, W.Zi, Cr, Ci, W.Count);
+    if (In_Double)
+        Double_Arithmetic::Store(d, S);
+    else
+        Scaled_Arithmetic::Store(e, S);
+    S.Step = W.m;
+    S.Count = W.Count;
+    S.Skipped = W.Skipped;
+    S.Stepped = W.Stepped;
+    S.Rebases = W.Rebases;
+    const bool Done = W.Escaped || W.Count >= P.Iterations;
+    P.Slot_Done[Slot] = Done ? 1 : 0;
+    if (Done) {
+        S.Phase = Finished;
+        Finish_Pixel(P, Pixel, W, Offset);
     }
-
-    int Slot_Index, Pixel;
-    bool Live, In_Double;
-    Pixel_Walk W;
-    Double_Delta d, Double_C;
-    Deep_Numbers::Scaled_Complex e, Offset, Scaled_C;
-};
-
-// A GPU thread walks one pixel. A thread of the software device walks several side by side, one step
-// of each in turn: their dependency chains are independent, so the core overlaps them instead of
-// waiting on one. Each pixel's steps are the same either way.
-#if defined(__CUDACC__)
-constexpr int Pixels_Per_Thread = 1;
-#else
-constexpr int Pixels_Per_Thread = 4;
-#endif
-
-template <bool Scaled>
-__device__ __forceinline__ void Advance_Pixels(const Deep_Launch& P, int First_Slot)
-{
-    Pixel_Run<Scaled> Runs[Pixels_Per_Thread];
-    int Count = 0;
-    for (; Count < Pixels_Per_Thread && First_Slot + Count < P.Active_Count; ++Count)
-        Runs[Count].Begin(P, First_Slot + Count);
-    for (int Budget = P.Budget; Budget > 0; --Budget) {
-        bool Any_Live = false;
-        for (int i = 0; i < Count; ++i)
-            if (Runs[i].Is_Live()) {
-                Runs[i].Step(P);
-                Any_Live = true;
-            }
-        if (!Any_Live)
-            break;
-    }
-    for (int i = 0; i < Count; ++i)
-        Runs[i].End(P);
 }
 
 constexpr int Deep_Block_Threads = 128;
 
+__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Double_Kernel(Deep_Launch P);
 __global__ void __launch_bounds__(Deep_Block_Threads) Deep_Scaled_Kernel(Deep_Launch P);
 
 } // namespace Kestrine_Deep

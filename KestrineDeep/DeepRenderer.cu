@@ -4,11 +4,6 @@
 
 #include "ApproximationTable.h"
 #include "DeepKernels.cuh"
-#if defined(__CUDACC__)
-#include "DeepLanes.cuh"
-#else
-#include "DeepLaneSets.h"
-#endif
 #include "DeepView.h"
 #include "DeviceBuffer.h"
 #include "Kernels.cuh"
@@ -22,9 +17,18 @@
 
 namespace Kestrine_Deep {
 
+__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Double_Kernel(Deep_Launch P)
+{
+    const int Slot = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
+    if (Slot < P.Active_Count)
+        Advance_Pixel<false>(P, Slot);
+}
+
 __global__ void __launch_bounds__(Deep_Block_Threads) Deep_Scaled_Kernel(Deep_Launch P)
 {
-    Advance_Pixels<true>(P, static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x) * Pixels_Per_Thread);
+    const int Slot = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
+    if (Slot < P.Active_Count)
+        Advance_Pixel<true>(P, Slot);
 }
 
 namespace {
@@ -39,25 +43,6 @@ double Seconds_Since(Clock::time_point Start)
 // A launch is sized to take about this long: short enough to cancel a render promptly and to stay
 // far from a display driver's watchdog, long enough that launching costs little.
 constexpr double Launch_Target_Seconds = 0.02;
-
-// One launch over Count slots of the list: views past double's range in the scaled walk (several
-// pixels a thread on the software device), the others in the lanes of the double walk.
-void Launch_Slice(const Deep_Launch& Launch, std::size_t Count, bool Scaled)
-{
-    if (Scaled) {
-        const std::size_t Pixels_Per_Block = Deep_Block_Threads * Pixels_Per_Thread;
-        const dim3 Grid(static_cast<unsigned>((Count + Pixels_Per_Block - 1) / Pixels_Per_Block));
-        LAUNCH_KERNEL(Deep_Scaled_Kernel, Grid, dim3(Deep_Block_Threads), Launch);
-        return;
-    }
-    const dim3 Grid(static_cast<unsigned>((Count + Deep_Block_Threads - 1) / Deep_Block_Threads));
-#if defined(__CUDACC__)
-    Deep_Double_Lanes_Kernel<<<Grid, Deep_Block_Threads>>>(Launch);
-#else
-    Soft_Device::Launch_Lanes("Deep_Double_Lanes_Kernel", Grid, dim3(Deep_Block_Threads), Soft_Device::Launch_Order::Now,
-                              Deep_Lane_Kernels_Here().Double_Lanes, Launch);
-#endif
-}
 
 } // namespace
 
@@ -283,7 +268,11 @@ Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, std::size_t Pixe
                           "the list of pixels"))
             return Render_Status::Failed;
         const Clock::time_point Start = Clock::now();
-        Launch_Slice(Launch, Count, Scaled);
+        const dim3 Grid(static_cast<unsigned>((Count + Deep_Block_Threads - 1) / Deep_Block_Threads));
+        if (Scaled)
+            LAUNCH_KERNEL(Deep_Scaled_Kernel, Grid, dim3(Deep_Block_Threads), Launch);
+        else
+            LAUNCH_KERNEL(Deep_Double_Kernel, Grid, dim3(Deep_Block_Threads), Launch);
         if (!Device.Check(cudaGetLastError(), "launching the pixels"))
             return Render_Status::Failed;
         Slot_Finished.resize(Count);
