@@ -40,10 +40,13 @@ Approximation_Step Merged(const Approximation_Step& X, const Approximation_Step&
     return Step;
 }
 
+// Entries between two looks at the cancel flag: a few milliseconds of work.
+constexpr int Cancel_Check_Interval = 1 << 16;
+
 } // namespace
 
 bool Build_Approximation_Table(const Reference_Orbit& Orbit, bool Mandelbrot, Scaled_Real Delta_C_Max,
-                               double Escape_Radius, Approximation_Table& Table)
+                               double Escape_Radius, const std::atomic<bool>& Cancelled, Approximation_Table& Table)
 {
     const auto& Z = Orbit.Points();
     Table = Approximation_Table{};
@@ -56,6 +59,10 @@ bool Build_Approximation_Table(const Reference_Orbit& Orbit, bool Mandelbrot, Sc
         const double Delta_C_Double = To_Double(Delta_C_Max);
         for (std::int64_t m = Table.First_Step; m < Orbit.Length(); ++m)
         {
+            if (m % Cancel_Check_Interval == 0 && Cancelled.load(std::memory_order_relaxed)) {
+                Table = Approximation_Table{};
+                return false;
+            }
             Table.Steps.push_back(Single_Step(Z[m], Z[m + 1], Mandelbrot, Delta_C_Double, Escape_Radius));
             Table.Largest_Radius = Table.Steps.back().R < Table.Largest_Radius ? Table.Largest_Radius : Table.Steps.back().R;
         }
@@ -70,6 +77,10 @@ bool Build_Approximation_Table(const Reference_Orbit& Orbit, bool Mandelbrot, Sc
         const int Offset = static_cast<int>(Table.Steps.size());
         const int Size = Table.Level_Size[Below] / 2;
         for (int i = 0; i < Size; ++i) {
+            if (i % Cancel_Check_Interval == 0 && Cancelled.load(std::memory_order_relaxed)) {
+                Table = Approximation_Table{};
+                return false;
+            }
             const Approximation_Step& X = Table.Steps[Table.Level_Offset[Below] + 2 * i];
             const Approximation_Step& Y = Table.Steps[Table.Level_Offset[Below] + 2 * i + 1];
             Table.Steps.push_back(Merged(X, Y, Delta_C_Max));

@@ -21,6 +21,7 @@
 #include "ReferenceOrbit.h"
 #include "Scaled.h"
 
+#include <atomic>
 #include <vector>
 
 namespace Kestrine_Deep {
@@ -42,9 +43,10 @@ struct Approximation_Table {
 };
 
 // Mandelbrot's first step (from δ = 0 at Z(0) = 0) has A = 0 and cannot be taken; its table starts
-// at step 1. Escape_Radius: the |z| below which a candidate is kept. Returns false when memory runs
-// out.
+// at step 1. Escape_Radius: the |z| below which a candidate is kept. Returns false, the table empty,
+// when memory runs out or Cancelled is set: a reference of millions of steps takes seconds to table,
+// longer than a cancelled render may keep running.
 bool Build_Approximation_Table(const Reference_Orbit& Orbit, bool Mandelbrot, Deep_Numbers::Scaled_Real Delta_C_Max,
-                               double Escape_Radius, Approximation_Table& Table);
+                               double Escape_Radius, const std::atomic<bool>& Cancelled, Approximation_Table& Table);
 
 } // namespace Kestrine_Deep

@@ -194,7 +194,7 @@ bool Deep_Renderer::State::Prepare_Reference(const Deep_View& View, const Render
         const Deep_Numbers::Scaled_Real Delta_C_Max = Spacing * Deep_Numbers::To_Scaled(Half_Diagonal);
         const double Bound = Escape_Bound(View);
         const double Escape_Radius = View.Set == Fractal_Set::Mandelbrot ? std::sqrt(Bound) : View.Threshold;
-        if (!Build_Approximation_Table(Orbit, View.Set == Fractal_Set::Mandelbrot, Delta_C_Max, Escape_Radius, Table))
+        if (!Build_Approximation_Table(Orbit, View.Set == Fractal_Set::Mandelbrot, Delta_C_Max, Escape_Radius, Cancel_Requested, Table))
             return false;
         if (!Steps.Upload(Device, Table.Steps.data(), Table.Steps.size()))
             return false;
