@@ -25,11 +25,10 @@ public:
             return false;
         }
         Description = Properties.name;
-        // A GPU takes every pixel at once to fill its multiprocessors. The software device, whose
-        // "multiprocessors" are its worker threads, hands a launch's blocks to them 16,384 threads a
-        // take: 65,536 pixels a thread give each worker four takes a launch to share, where a few
-        // thousand made one take of the whole launch and left every other core idle.
-        Launch_Width = Properties.multiProcessorCount * (Properties.major > 0 ? 1 << 20 : 1 << 16);
+        // A GPU takes every pixel at once to fill its multiprocessors; the software device, whose
+        // "multiprocessors" are its worker threads, takes a few thousand a thread per launch, so that
+        // each launch spends its time iterating rather than entering pixels.
+        Launch_Width = Properties.multiProcessorCount * (Properties.major > 0 ? 1 << 20 : 4096);
         if (Properties.major > 0)
             Description += " | CC: " + std::to_string(Properties.major) + "." + std::to_string(Properties.minor);
         return true;

@@ -43,6 +43,9 @@ private:
 // Enough threads a take to make the shared counter's cost vanish and the rows long, few enough to
 // balance uneven blocks between the cores.
 constexpr std::uint64_t Threads_Per_Take = 16384;
+// A launch too small for that still gives every thread a few takes: one take of a whole launch would
+// leave the other cores idle while one does all the work.
+constexpr std::uint64_t Min_Takes_Per_Thread = 4;
 
 } // namespace
 
@@ -84,8 +87,10 @@ bool Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Job
         Jobs = &Launch_Jobs;
         Grid = Launch_Grid;
         Block = Launch_Block;
+        const std::uint64_t Blocks = std::uint64_t(Launch_Grid.x) * Launch_Grid.y * Launch_Grid.z;
+        const std::uint64_t Balanced = Blocks / (Min_Takes_Per_Thread * Thread_Count());
         Blocks_Per_Take = static_cast<unsigned>(
-            std::clamp<std::uint64_t>(Threads_Per_Take / Threads_Per_Block, 1, Launch_Grid.x));
+            std::clamp<std::uint64_t>(std::min(Threads_Per_Take / Threads_Per_Block, Balanced), 1, Launch_Grid.x));
         Takes_Per_Row = (Launch_Grid.x + Blocks_Per_Take - 1) / Blocks_Per_Take;
         Take_Total = std::uint64_t(Takes_Per_Row) * Launch_Grid.y * Launch_Grid.z;
         Next_Take.store(0, std::memory_order_relaxed);
