@@ -301,37 +301,4 @@ TEST(DeepRenderer, ReferenceReuse)
     Expect_Model("moved off the centre", Moved, Sample(View));
 }
 
-TEST(DeepRenderer, ColourPicture)
-{
-    // Entry i is (i, 255 - i, 37 i mod 256): every entry is told apart, and the third byte jumps
-    // between neighbours so interpolation shows.
-    unsigned char Table[256 * 3];
-    for (int I = 0; I < 256; ++I) Table[3 * I] = I, Table[3 * I + 1] = 255 - I, Table[3 * I + 2] = (37 * I) & 255;
-    Deep_Picture Picture;
-    Picture.Iterations = 1000;
-    Picture.Counts = {0, 5, 255, 256, 300, 509, 510, 765, 1000};
-    Picture.Smooth = {0.25f, 5.5f, 255.5f, 256.75f, 300.5f, 509.5f, 510.25f, 765, 1000};
-    Picture.Width = static_cast<int>(Picture.Counts.size()), Picture.Height = 1;
-    auto Expect_Entries = [&](Colouring Mode, const std::vector<double>& Entries, double Density = 1) {
-        const std::vector<unsigned char> Out = Colour_Picture(Picture, Table, Mode, Density);
-        ASSERT_EQ(Out.size(), 4 * Entries.size()) << Colouring_Name(Mode);
-        for (std::size_t P = 0; P < Entries.size(); ++P) {
-            // Fractional entries are the two neighbours' mix, channel by channel; allow its rounding.
-            const int Low = static_cast<int>(std::floor(Entries[P])), High = std::min(Low + 1, 255);
-            const double T = Entries[P] - Low;
-            for (int Channel = 0; Channel < 3; ++Channel)
-                EXPECT_NEAR(Out[4 * P + Channel], (1 - T) * Table[3 * Low + Channel] + T * Table[3 * High + Channel], 1)
-                    << Colouring_Name(Mode) << " pixel " << P << " channel " << Channel;
-        }
-    };
-    Expect_Entries(Colouring::Table, {0, 5, 255, 255, 255, 255, 255, 255, 255});
-    // 0..255 up, 254..1 down: k = 300 is 510 - 300 = 210, 509 is 1, 510 starts again at 0, 765 is 255.
-    Expect_Entries(Colouring::Cycle, {0, 5, 255, 254, 210, 1, 0, 255, 255});
-    // 255.5 lies between entries 255 and 254 (the top of the cycle), 256.75 between 254 and 253,
-    // 509.5 between 1 and 0, 510.25 between 0 and 1 (the next cycle's start).
-    Expect_Entries(Colouring::Smooth, {0.25, 5.5, 254.5, 253.25, 209.5, 0.5, 0.25, 255, 255});
-    // Density 2: positions 0.5, 11, 511 (entry 1), 513.5, 601 (entry 91), 1019 (entry 1), 1020.5, 1530.
-    Expect_Entries(Colouring::Smooth, {0.5, 11, 1, 3.5, 91, 1, 0.5, 0, 255}, 2);
-}
-
 } // namespace
