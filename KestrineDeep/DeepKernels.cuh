@@ -44,6 +44,7 @@ struct Deep_Launch {
     Deep_Numbers::Scaled_Real Largest_Radius; // of the table's single steps
     double Largest_Radius_Squared;
     Deep_Numbers::Scaled_Real Spacing;
+    double Row_Ratio; // the row spacing over Spacing, the column spacing; 1 for square pixels
     Orbit_Point Constant; // Mandelbrot: the reference's c; Julia: c
     double Bound;         // a candidate is kept while |z|^2 < Bound
     int Iterations;
@@ -138,11 +139,12 @@ struct Scaled_Arithmetic {
     }
 };
 
-// The pixel's offset from the view's centre, (x - (W-1)/2, y - (H-1)/2) s; the halving is exact.
+// The pixel's offset from the view's centre, ((x - (W-1)/2) s, (y - (H-1)/2) s r); the halving is
+// exact, and so is the product by r = 1 of square pixels.
 __device__ __forceinline__ Deep_Numbers::Scaled_Complex Pixel_Offset(const Deep_Launch& P, int x, int y)
 {
     const double Column = static_cast<double>(2 * x - (P.W - 1)) * 0.5;
-    const double Row = static_cast<double>(2 * y - (P.H - 1)) * 0.5;
+    const double Row = static_cast<double>(2 * y - (P.H - 1)) * 0.5 * P.Row_Ratio;
     return Deep_Numbers::Normalised(Column * P.Spacing.Mantissa, Row * P.Spacing.Mantissa, P.Spacing.Exp);
 }
 

@@ -190,7 +190,7 @@ bool Deep_Renderer::State::Prepare_Reference(const Deep_View& View, const Render
     if (Options.Approximation) {
         // The farthest pixel from the centre: half the image's diagonal.
         const Deep_Numbers::Scaled_Real Spacing = Pixel_Spacing(View);
-        const double Half_Diagonal = 0.5 * std::hypot(View.Image_Width - 1.0, View.Image_Height - 1.0);
+        const double Half_Diagonal = 0.5 * std::hypot(View.Image_Width - 1.0, (View.Image_Height - 1.0) * Row_Ratio(View));
         const Deep_Numbers::Scaled_Real Delta_C_Max = Spacing * Deep_Numbers::To_Scaled(Half_Diagonal);
         const double Bound = Escape_Bound(View);
         const double Escape_Radius = View.Set == Fractal_Set::Mandelbrot ? std::sqrt(Bound) : View.Threshold;
@@ -227,6 +227,7 @@ Deep_Launch Deep_Renderer::State::Launch_For(const Deep_View& View, const Render
     Launch.Largest_Radius = Table.Largest_Radius;
     Launch.Largest_Radius_Squared = Deep_Numbers::To_Double(Table.Largest_Radius * Table.Largest_Radius);
     Launch.Spacing = Pixel_Spacing(View);
+    Launch.Row_Ratio = Row_Ratio(View);
     Launch.Constant = Orbit.Start_Constant();
     Launch.Bound = Escape_Bound(View);
     Launch.Iterations = static_cast<int>(View.Iterations);

@@ -1,6 +1,7 @@
 // Reading and checking deep views.
 #include "DeepView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -107,20 +108,42 @@ bool Width_Exponent(const std::string& Text, long& Exponent)
     return true;
 }
 
+namespace {
+
+// Extent / (Pixels - 1), the extent itself for one pixel, read and divided by MPFR: rounded once.
+void Spacing_Of(const std::string& Extent, int Pixels, Number& Spacing)
+{
+    Read_Decimal(Extent, Spacing);
+    if (Pixels > 1)
+        mpfr_div_ui(Spacing, Spacing, static_cast<unsigned long>(Pixels - 1), MPFR_RNDN);
+}
+
+} // namespace
+
 Deep_Numbers::Scaled_Real Pixel_Spacing(const Deep_View& View)
 {
     Number Spacing(53);
-    Read_Decimal(View.Width, Spacing);
-    if (View.Image_Width > 1)
-        mpfr_div_ui(Spacing, Spacing, static_cast<unsigned long>(View.Image_Width - 1), MPFR_RNDN);
+    Spacing_Of(View.Width, View.Image_Width, Spacing);
     long Exponent = 0;
     const double Mantissa = mpfr_get_d_2exp(&Exponent, Spacing, MPFR_RNDN); // in [0.5, 1)
     return Deep_Numbers::Normalised(Mantissa, static_cast<int>(Exponent));
 }
 
+double Row_Ratio(const Deep_View& View)
+{
+    if (View.Height.empty())
+        return 1.0;
+    Number Columns(64), Rows(64);
+    Spacing_Of(View.Width, View.Image_Width, Columns);
+    Spacing_Of(View.Height, View.Image_Height, Rows);
+    mpfr_div(Rows, Rows, Columns, MPFR_RNDN);
+    return mpfr_get_d(Rows, MPFR_RNDN);
+}
+
 long Reference_Precision(const Deep_View& View)
 {
-    const long Spacing_Bits = -static_cast<long>(Pixel_Spacing(View).Exp);
+    // The finer of the two spacings decides.
+    const long Spacing_Bits = -static_cast<long>(Pixel_Spacing(View).Exp) + std::max(0L, -static_cast<long>(std::ilogb(Row_Ratio(View))));
     long Centre_Bits = 0;
     for (const std::string* Part : {&View.Centre_Re, &View.Centre_Im}) {
         Number Value(64);
@@ -144,12 +167,18 @@ std::string Check_View(const Deep_View& View)
         return Fault;
     if (std::string Fault = Check_Width(View.Width); !Fault.empty())
         return Fault;
+    if (!View.Height.empty()) {
+        if (std::string Fault = Check_Width(View.Height); !Fault.empty())
+            return "height" + Fault.substr(5);
+    }
     if (View.Image_Width < 1 || View.Image_Height < 1 || View.Image_Width > Max_Image_Side ||
         View.Image_Height > Max_Image_Side)
         return "image size: " + std::to_string(View.Image_Width) + " x " + std::to_string(View.Image_Height) +
                "; each side must be 1 to " + std::to_string(Max_Image_Side);
     if (View.Iterations < 1 || View.Iterations > Max_Iterations)
         return "iterations: " + std::to_string(View.Iterations) + "; must be 1 to " + std::to_string(Max_Iterations);
+    if (const double Ratio = Row_Ratio(View); !(Ratio >= 0x1p-20 && Ratio <= 0x1p20))
+        return "height: " + Quoted(View.Height) + " gives rows more than 2^20 times as far apart or as near as the columns";
     if (View.Set == Fractal_Set::Julia) {
         if (std::string Fault = Check_Decimal("Julia constant (real part)", View.C_Re); !Fault.empty())
             return Fault;
@@ -165,7 +194,8 @@ Number_Type Number_Type_For(const Deep_View& View)
         return Number_Type::Double;
     // Double while the spacing is 2^-970 or more: the smallest differences of the view then stay
     // clear of double's subnormal range, where they would lose their digits.
-    return Pixel_Spacing(View).Exp >= -970 ? Number_Type::Double : Number_Type::Extended;
+    const int Finest = Pixel_Spacing(View).Exp + std::min(0, std::ilogb(Row_Ratio(View)));
+    return Finest >= -970 ? Number_Type::Double : Number_Type::Extended;
 }
 
 const char* Number_Type_Name(Number_Type Type)

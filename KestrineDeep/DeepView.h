@@ -25,6 +25,9 @@ bool Width_Exponent(const std::string& Text, long& Exponent);
 // does the division, so it is the spacing rounded once.
 Deep_Numbers::Scaled_Real Pixel_Spacing(const Deep_View& View);
 
+// The row spacing over the column spacing: exactly 1 for square pixels.
+double Row_Ratio(const Deep_View& View);
+
 // The precision, in bits, that the reference orbit of this view is computed with: the bits that
 // resolve a pixel against the centre's magnitude, with a margin for the orbit's error to grow.
 long Reference_Precision(const Deep_View& View);

@@ -29,6 +29,9 @@ struct Deep_View {
     Fractal_Set Set = Fractal_Set::Mandelbrot;
     std::string Centre_Re = "0", Centre_Im = "0";
     std::string Width = "4";        // the distance from the first column's centre to the last one's
+    // The distance from the first row's centre to the last one's; empty for square pixels, the rows
+    // then as far apart as the columns. The two spacings may differ by a factor of at most 2^20.
+    std::string Height;
     int Image_Width = 1, Image_Height = 1; // 1 to 32768 each
     std::int64_t Iterations = 100;  // 1 to 2^31 - 1
     double Threshold = 4;           // Julia: |z| < T to go on; Mandelbrot: |z|^2 < T

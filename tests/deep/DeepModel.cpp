@@ -233,6 +233,10 @@ bool Pixel_Point(const View& Image, int X, int Y, mpfr_prec_t Precision, mpfr_t 
     Parse(Image.Width, Spacing);
     mpfr_div_si(Spacing, Spacing, Spacing_Divisor(Image), MPFR_RNDN);
     Offset_Coordinate(Re, Spacing, X, Image.W, Scratch);
+    if (!Image.Height.empty()) {
+        Parse(Image.Height, Spacing);
+        mpfr_div_si(Spacing, Spacing, std::max(Image.H - 1, 1), MPFR_RNDN);
+    }
     Offset_Coordinate(Im, Spacing, Y, Image.H, Scratch);
     return true;
 }

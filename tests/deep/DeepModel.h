@@ -19,6 +19,7 @@ namespace Deep_Model {
 struct View {
     bool Mandelbrot = true;
     std::string Centre_Re = "0", Centre_Im = "0", Width = "1";
+    std::string Height;      // of the rows' centres; empty: rows as far apart as columns
     std::string C_Re = "0", C_Im = "0";
     int W = 1, H = 1;
     std::int64_t N = 1;      // 1 to 2^31 - 1

@@ -28,6 +28,12 @@ Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* W
     return View;
 }
 
+Deep_View Stretched(Deep_View View, const char* Height)
+{
+    View.Height = Height;
+    return View;
+}
+
 Deep_View Julia(const std::string& Re, const std::string& Im, const char* Width, std::int64_t N)
 {
     Deep_View View = Mandelbrot(Re, Im, Width, 64, 40, N);
@@ -84,7 +90,7 @@ Deep_Model::View Model_Of(const Deep_View& View)
 {
     Deep_Model::View Out;
     Out.Mandelbrot = View.Set == Fractal_Set::Mandelbrot;
-    Out.Centre_Re = View.Centre_Re, Out.Centre_Im = View.Centre_Im, Out.Width = View.Width;
+    Out.Centre_Re = View.Centre_Re, Out.Centre_Im = View.Centre_Im, Out.Width = View.Width, Out.Height = View.Height;
     Out.C_Re = View.C_Re, Out.C_Im = View.C_Im;
     Out.W = View.Image_Width, Out.H = View.Image_Height, Out.N = View.Iterations, Out.Threshold = View.Threshold;
     return Out;
@@ -178,6 +184,9 @@ TEST(DeepRenderer, MatchesModel)
     const Case Cases[] = {
         {"Misiurewicz 1e-30", Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000), Number_Type::Double, false},
         {"Misiurewicz 1e-400", Mandelbrot(Centre().Re, Centre().Im, "1e-400", 64, 40, 5000), Number_Type::Extended, false},
+        // Rows 2.5 times as far apart as the columns, as in a window of any shape.
+        {"Misiurewicz 1e-30 stretched", Stretched(Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000), "1.5e-30"),
+         Number_Type::Double, false},
         {"Julia alpha 1e-40", Julia(Alpha.first, Alpha.second, "1e-40", 4000), Number_Type::Double, false},
         {"Julia beta 1e-400", Julia(Beta.first, Beta.second, "1e-400", 3000), Number_Type::Extended, false},
         // Just right of the cardioid's cusp: the centre escapes after about pi / sqrt(1e-6) steps, while
@@ -224,6 +233,8 @@ TEST(DeepRenderer, Refusals)
         {"centre", [](Deep_View& V) { V.Centre_Re = "abc"; }},
         {"width", [](Deep_View& V) { V.Width = "0"; }},
         {"width", [](Deep_View& V) { V.Width = "-1e-5"; }},
+        {"height", [](Deep_View& V) { V.Height = "0"; }},
+        {"height", [](Deep_View& V) { V.Height = "1e5"; }},
         {"image", [](Deep_View& V) { V.Image_Width = 0; }},
         {"image", [](Deep_View& V) { V.Image_Height = 0; }},
         {"iterations", [](Deep_View& V) { V.Iterations = 0; }},
