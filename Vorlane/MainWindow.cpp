@@ -16,32 +16,23 @@
 #include <cmath>
 #include <cstdio>
 
+#include "DeepWorker.h"
 #include "Diagnostics.h"
 #include "GPU_Graphics.h"
 #include "Maker.h"
 #include "NumberText.h"
 #include "PictureHandoff.h"
 #include "PictureSaving.h"
+#include "RenderEvents.h"
 #include "StatusLine.h"
 #include "ui_MainWindow.h"
 
 namespace {
 
-// Iterations per kernel launch: long renders are cut into short launches.
-constexpr int Iterations_Per_Launch = 50;
-
 constexpr double Threshold_Slider_Scale = 1000.0;
 
 // Combo box order is not the enumeration's: "HSV" is listed before "JET".
 constexpr std::array<Colormap_t, 7> Colormap_Of_Item = {HOT, HSV, JET, BONE, MORGENSTEMNING, SKY, ABYSS};
-
-// The window is valid while it has a positive, finite size and a finite centre.
-bool Valid_Window(float Min, float Max)
-{
-    const float Size = Max - Min;
-    return std::isfinite(Min) && std::isfinite(Max) && std::isfinite(Size) && Size > 0.0f &&
-           std::isfinite(double(Size) * 0.5 + Min);
-}
 
 } // namespace
 
@@ -59,7 +50,9 @@ int MainWindow::Slider_Position(float Value, double Scale)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), Ui(new Ui_MainWindow), Engine(nullptr), Scene(nullptr), Pixmap(nullptr),
       Pixmap_Item(nullptr), View(nullptr), Validator(nullptr), Image_Width(0), Image_Height(0), Shown_Before(false), Placing(false),
-      Pixel_Ratio(1.0), Frame_Milliseconds(0.0)
+      Pixel_Ratio(1.0), Frame_Milliseconds(0.0), Colouring_Mode(Kestrine_Deep::Colouring::Table), Density(0.05),
+      Auto_Iterations(false), Render_Timer(nullptr), Generation(0), Deep_Generation(0), Progress_Timer(nullptr),
+      Events(nullptr)
 {
     // The resize event that comes before the first show event already renders.
     Set_Defaults();
@@ -70,6 +63,8 @@ MainWindow::MainWindow(QWidget* parent)
     Pixmap_Item = new QGraphicsPixmapItem(*Pixmap);
     View = new GPU_Graphics(this);
     Scene = new QGraphicsScene(this);
+    // What a moved or shrunk picture uncovers, until the next one arrives.
+    Scene->setBackgroundBrush(Qt::black);
     View->setScene(Scene);
     Scene->addItem(Pixmap_Item);
     View->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -88,6 +83,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     Status = std::make_unique<Status_Line>(statusBar());
     Set_Up_Number_Fields();
+    Set_Up_Rendering();
+    Set_Up_Deep_Controls();
 
     connect(Ui->LineEdit_X, &QLineEdit::returnPressed, this, &MainWindow::Coordinates);
     connect(Ui->LineEdit_Y, &QLineEdit::returnPressed, this, &MainWindow::Coordinates);
@@ -113,6 +110,8 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // No deep result may arrive while the window is taken apart.
+    Deep.reset();
     // The view goes before the window: its viewport must not ask the window's filter about its end.
     View->viewport()->removeEventFilter(this);
     delete Validator;
@@ -131,7 +130,7 @@ bool MainWindow::event(QEvent* e)
         Fit_To_Screen();
     if (e->type() == QEvent::Resize) {
         Take_View_Size();
-        Render_Fractal();
+        Request_Render();
     }
     return QWidget::event(e);
 }
@@ -169,14 +168,14 @@ void MainWindow::showEvent(QShowEvent*)
     Ui->Slide_Julia_Real->setValue(Slider_Position(Julia_R, Julia_Slider_Scale));
     Ui->Slide_NumIter->setValue(Iterations);
     Ui->Slide_Thresh->setValue(Slider_Position(Threshold, Threshold_Slider_Scale));
-    Ui->Lab_Val_Iter->setText(QString::number(Iterations));
-    Ui->LineEdit_Julia_I->setText(Fixed_Six(Julia_I));
-    Ui->LineEdit_Julia_R->setText(Fixed_Six(Julia_R));
+    Set_Iterations(Iterations);
+    Set_Field(Ui->LineEdit_Julia_I, Fixed_Six(Julia_I));
+    Set_Field(Ui->LineEdit_Julia_R, Fixed_Six(Julia_R));
     Ui->Lab_Val_Thresh->setText(Fixed_Six(Threshold));
     Show_Centre();
     Show_Julia_Controls();
     Take_View_Size();
-    Render_Fractal();
+    Request_Render();
     Report_Device();
     Placing = true;
     Fit_To_Screen();
@@ -194,6 +193,9 @@ void MainWindow::Set_Defaults()
     Y_Min = -2.0f;
     X_Max = 2.0f;
     Y_Max = 2.0f;
+    Place = Plane_View();
+    Julia_R_Text = Exact_Text(Julia_R);
+    Julia_I_Text = Exact_Text(Julia_I);
 }
 
 // The image is as large as the view widget, frame included, in device pixels: on a high-DPI screen
@@ -253,40 +255,15 @@ void MainWindow::Report_Device()
     }
 }
 
-void MainWindow::Render_Fractal()
-{
-    QElapsedTimer Frame;
-    Frame.start();
-    const std::uint8_t* Rgba = nullptr;
-    if (Engine) {
-        Engine->Compute_Init(Image_Width, Image_Height, X_Min, X_Max, Y_Min, Y_Max, Colormap);
-        if (Fractal_Set == 0)
-            Engine->Compute_MandelBrot(Threshold, Iterations, Iterations_Per_Launch);
-        else if (Fractal_Set == 1)
-            Engine->Compute_Julia(Threshold, Iterations, Iterations_Per_Launch, Julia_R, Julia_I);
-        if (Engine->Width == Image_Width && Engine->Height == Image_Height)
-            Rgba = Engine->Host_Image;
-    }
-    // No image to show: said once a render, and the picture is black rather than undefined.
-    if (!Rgba && Image_Width > 0 && Image_Height > 0) {
-        std::fputs("Internal Error!\n", stdout);
-        std::fflush(stdout);
-    }
-    Picture = Picture_From_Engine(Rgba, Image_Width, Image_Height);
-    Picture.setDevicePixelRatio(Pixel_Ratio);
-    Pixmap_Item->setPixmap(QPixmap::fromImage(Picture));
-    View->update();
-    Frame_Milliseconds = Frame.nsecsElapsed() / 1e6;
-    Show_Status();
-}
-
 void MainWindow::Slide_Change()
 {
     Threshold = static_cast<float>(Ui->Slide_Thresh->value()) / static_cast<float>(Threshold_Slider_Scale);
-    Iterations = Ui->Slide_NumIter->value();
-    Ui->Lab_Val_Iter->setText(QString::number(Iterations));
+    // The slider stands at its end for any count past it: a threshold move must not cut the count.
+    const int Slider = Ui->Slide_NumIter->value();
+    if (Slider < Ui->Slide_NumIter->maximum() || Iterations <= Slider)
+        Set_Iterations(Slider);
     Ui->Lab_Val_Thresh->setText(Fixed_Six(Threshold));
-    Render_Fractal();
+    Request_Render();
 }
 
 void MainWindow::Combo_Cmap()
@@ -294,7 +271,7 @@ void MainWindow::Combo_Cmap()
     const int Item = Ui->Combo_Cmap->currentIndex();
     if (Item >= 0 && Item < int(Colormap_Of_Item.size()))
         Colormap = Colormap_Of_Item[Item];
-    Render_Fractal();
+    Recolour_Or_Render();
 }
 
 void MainWindow::Combo_Set()
@@ -305,70 +282,54 @@ void MainWindow::Combo_Set()
     else if (Item == 1)
         Fractal_Set = 0;
     Show_Julia_Controls();
-    Render_Fractal();
+    Request_Render();
 }
 
 void MainWindow::Julia_Slide_R()
 {
     Julia_R = static_cast<float>(Ui->Slide_Julia_Real->value()) / static_cast<float>(Julia_Slider_Scale);
-    Ui->LineEdit_Julia_R->setText(Fixed_Six(Julia_R));
-    Render_Fractal();
+    Julia_R_Text = Exact_Text(Julia_R);
+    Set_Field(Ui->LineEdit_Julia_R, Fixed_Six(Julia_R));
+    Request_Render();
 }
 
 void MainWindow::Julia_Slide_I()
 {
     Julia_I = static_cast<float>(Ui->Slide_Julia_Imag->value()) / static_cast<float>(Julia_Slider_Scale);
-    Ui->LineEdit_Julia_I->setText(Fixed_Six(Julia_I));
-    Render_Fractal();
+    Julia_I_Text = Exact_Text(Julia_I);
+    Set_Field(Ui->LineEdit_Julia_I, Fixed_Six(Julia_I));
+    Request_Render();
 }
 
 void MainWindow::Translate(QPointF Delta)
 {
     // Delta is in the view's logical pixels; the image has Pixel_Ratio device pixels for each.
-    const float Width = X_Max - X_Min;
-    const float Height = Y_Max - Y_Min;
-    const double Dx = Delta.x() / (Image_Width / Pixel_Ratio) * Width;
-    const double Dy = Delta.y() / (Image_Height / Pixel_Ratio) * Height;
-    qCDebug(Vorlane_View) << "Panning move by: [ " << float(Dx) << " | " << float(Dy) << " ]";
-    if (!Set_Window(X_Min - Dx, X_Max - Dx, Y_Min - Dy, Y_Max - Dy))
-        return;
+    const double Fraction_X = Image_Width > 0 ? Delta.x() / (Image_Width / Pixel_Ratio) : 0.0;
+    const double Fraction_Y = Image_Height > 0 ? Delta.y() / (Image_Height / Pixel_Ratio) : 0.0;
+    qCDebug(Vorlane_View) << "Panning move by: [ " << float(Fraction_X * (X_Max - X_Min)) << " | "
+                          << float(Fraction_Y * (Y_Max - Y_Min)) << " ]";
+    Place.Move_By(-Fraction_X, -Fraction_Y);
+    Take_Place();
     Show_Centre();
-    Render_Fractal();
+    Request_Render();
 }
 
+// About the centre; the way out ends where no renderer has anything more to show, the way in where
+// the deep renderer's range does.
 void MainWindow::Scale(float Scale)
 {
-    const float Width = X_Max - X_Min;
-    const float Height = Y_Max - Y_Min;
-    const float Centre_X = Centre_Of(X_Min, X_Max);
-    const float Centre_Y = Centre_Of(Y_Min, Y_Max);
-    const double Half_Width = (Width * Scale) * 0.5;
-    const double Half_Height = (Height * Scale) * 0.5;
     const float Old_X_Min = X_Min, Old_X_Max = X_Max, Old_Y_Min = Y_Min, Old_Y_Max = Y_Max;
-    if (!Set_Window(Centre_X - Half_Width, Centre_X + Half_Width, Centre_Y - Half_Height, Centre_Y + Half_Height))
+    Plane_View Scaled = Place;
+    if (!Scaled.Zoom(Scale)) {
+        qCDebug(Vorlane_View) << "Zoom refused: by" << Scale << "from a width of 2^" << Place.Width_Exponent();
         return;
+    }
+    Place = Scaled;
+    Take_Place();
     qCDebug(Vorlane_View) << "Scale X From:: [ " << Old_X_Min << " | " << Old_X_Max << " ] to: [ " << X_Min << " | " << X_Max << " ]";
     qCDebug(Vorlane_View) << "Scale Y From:: [ " << Old_Y_Min << " | " << Old_Y_Max << " ] to: [ " << Y_Min << " | " << Y_Max << " ]";
     Show_Centre();
-    Render_Fractal();
-}
-
-// Stores the window rounded to single precision, unless that leaves no picture to draw: a width or
-// height that is zero, negative, infinite or NaN, or a centre that is not finite. Zooming in past
-// what single precision resolves, or out past its range, stops there; the way back stays open.
-bool MainWindow::Set_Window(double New_X_Min, double New_X_Max, double New_Y_Min, double New_Y_Max)
-{
-    const float X_First = static_cast<float>(New_X_Min), X_Last = static_cast<float>(New_X_Max);
-    const float Y_First = static_cast<float>(New_Y_Min), Y_Last = static_cast<float>(New_Y_Max);
-    if (!Valid_Window(X_First, X_Last) || !Valid_Window(Y_First, Y_Last)) {
-        qCDebug(Vorlane_View) << "Window refused: [ " << X_First << " | " << X_Last << " ] x [ " << Y_First << " | " << Y_Last << " ]";
-        return false;
-    }
-    X_Min = X_First;
-    X_Max = X_Last;
-    Y_Min = Y_First;
-    Y_Max = Y_Last;
-    return true;
+    Request_Render();
 }
 
 // The Julia constant has no part in the Mandelbrot set.
@@ -390,23 +351,6 @@ void MainWindow::Save_Picture()
         Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Saved.Path, Saved.Problem));
     else
         Status->Tell(tr("Saved %1 (%2 x %3)").arg(Saved.Path).arg(Picture.width()).arg(Picture.height()));
-}
-
-void MainWindow::Show_Status()
-{
-    if (!Engine || !View || !Status)
-        return;
-    View_Facts Facts;
-    Facts.Device = !Engine->GPU_Available ? tr("no device")
-                   : Engine->CC_Major == 0 ? tr("CPU")
-                                           : QString::fromUtf8(Engine->GPU_Name);
-    Facts.Milliseconds = Frame_Milliseconds;
-    Facts.X_Min = X_Min, Facts.X_Max = X_Max, Facts.Y_Min = Y_Min, Facts.Y_Max = Y_Max;
-    Facts.Centre_X = Centre_Of(X_Min, X_Max), Facts.Centre_Y = Centre_Of(Y_Min, Y_Max);
-    Facts.Width = Image_Width, Facts.Height = Image_Height;
-    if (Cursor)
-        Facts.Pointer = View->mapToScene(Cursor->toPoint()) * Pixel_Ratio;
-    Status->Show_Readout(Readout_Text(Facts));
 }
 
 void MainWindow::Message(Box Kind, const QString& Text)

@@ -1,17 +1,26 @@
 // The main window and the controller of the whole program.
 //
-// It owns the engine, the view and its scene, keeps every parameter of the picture, and answers
-// each control, each pan step and each zoom step with a complete new render.
+// It owns the engines, the view and its scene, and keeps every parameter of the picture, the part of
+// the plane at full precision. Input changes the parameters at once and moves or scales the picture
+// on screen to match; one render follows once the input waiting has been handled: on the GUI thread
+// with the float engine while single precision resolves the view, on a worker thread with the deep
+// renderer past it, cancelled by any newer view.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointF>
 
+#include <KestrineDeep.h>
 #include <Pellarion.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+
+#include "PlaneView.h"
 
 class GPU_Graphics;
 class QDoubleValidator;
@@ -20,7 +29,11 @@ class QGraphicsScene;
 class QLineEdit;
 class QPixmap;
 class QSlider;
+class QTimer;
 class Status_Line;
+struct Deep_Result;
+class Deep_Worker;
+class Render_Events;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow {
@@ -61,20 +74,33 @@ private:
     static int Slider_Position(float Value, double Scale);
 
     void Render_Fractal();
+    void Request_Render();
+    void Render_Float();
+    void Start_Deep_Render();
+    void Take_Deep_Result(const Deep_Result& Result);
+    void Show_Picture(const QImage& Image, bool Final);
+    void Show_Moved_Picture();
+    void Recolour_Or_Render();
+    Kestrine_Deep::Deep_View Deep_View_Now(int Width, int Height) const;
+    bool Deep_Needed() const;
+    std::int64_t Iterations_In_Use() const;
+    void Take_Place();
+    void Set_Up_Rendering();
+    void Set_Up_Deep_Controls();
+    void Set_Iterations(int Count);
     void Set_Defaults();
     void Take_View_Size();
     void Fit_To_Screen();
     void Report_Device();
-    void Julia_Manual(float& Julia_Value, QLineEdit* Edit, QSlider* Slider);
-    bool Set_Window(double New_X_Min, double New_X_Max, double New_Y_Min, double New_Y_Max);
+    void Julia_Manual(float& Julia_Value, std::string& Julia_Text, QLineEdit* Edit, QSlider* Slider);
+    void Set_Field(QLineEdit* Edit, const QString& Text);
     void Set_Up_Number_Fields();
     bool Number_Field_Event(QLineEdit* Edit, QEvent* Event);
-    float Value_In_Use(const QLineEdit* Edit) const;
     QString Text_In_Use(const QLineEdit* Edit) const;
     QString Field_Name(const QLineEdit* Edit) const;
     void Check_Field(QLineEdit* Edit);
     void Show_Values_In_Use(QLineEdit* Edit);
-    bool Show_Centre();
+    void Show_Centre();
     void Show_Julia_Controls();
     void Message(Box Kind, const QString& Text);
     void Save_Picture();
@@ -111,4 +137,32 @@ private:
     // The pointer over the picture, in the view's logical pixels, while it is there.
     std::optional<QPointF> Cursor;
     std::unique_ptr<Status_Line> Status;
+
+    // The part of the plane in use, at full precision; X_Min to Y_Max are derived from it.
+    Plane_View Place;
+    // The part of the plane the picture on screen shows: input moves and scales the picture until one
+    // of Place arrives.
+    Plane_View Picture_Place;
+    // The Julia constant as the deep renderer reads it: the float's exact value after a slider move,
+    // the text itself after a typed value.
+    std::string Julia_R_Text, Julia_I_Text;
+    // The centre fields' texts as last written or taken: a field holding another text is not in use.
+    QString Centre_Text_X, Centre_Text_Y;
+    Kestrine_Deep::Colouring Colouring_Mode;
+    double Density;
+    bool Auto_Iterations;
+    // Started by the first request after a render, restarted by each further one for a short while:
+    // a burst of input renders once.
+    QTimer* Render_Timer;
+    QElapsedTimer Waiting_Since;
+    // Counts every change of what the picture shows; a deep result of another generation is dropped.
+    std::uint64_t Generation;
+    std::uint64_t Deep_Generation; // of the deep render in flight, 0 for none
+    QTimer* Progress_Timer;
+    // The counts of the last full deep picture and the view they are of, to recolour without iterating.
+    Kestrine_Deep::Deep_Picture Last_Counts;
+    std::optional<Kestrine_Deep::Deep_View> Counts_View;
+    QString Number_Type_Name;
+    Render_Events* Events;
+    std::unique_ptr<Deep_Worker> Deep;
 };

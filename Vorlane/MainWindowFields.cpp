@@ -17,6 +17,9 @@ namespace {
 constexpr float Julia_Limit = 2.0f;
 constexpr float Centre_Limit = 10.0f;
 
+// A number field's dynamic property: the text of the value in use.
+constexpr char In_Use_Property[] = "Vorlane_In_Use";
+
 } // namespace
 
 // Return reaches the slots only for text the validator accepts; for any other text the filter says
@@ -37,17 +40,18 @@ void MainWindow::Set_Up_Number_Fields()
 
 void MainWindow::Julia_Manual_R()
 {
-    Julia_Manual(Julia_R, Ui->LineEdit_Julia_R, Ui->Slide_Julia_Real);
+    Julia_Manual(Julia_R, Julia_R_Text, Ui->LineEdit_Julia_R, Ui->Slide_Julia_Real);
 }
 
 void MainWindow::Julia_Manual_I()
 {
-    Julia_Manual(Julia_I, Ui->LineEdit_Julia_I, Ui->Slide_Julia_Imag);
+    Julia_Manual(Julia_I, Julia_I_Text, Ui->LineEdit_Julia_I, Ui->Slide_Julia_Imag);
 }
 
 // A typed value is the one used and shown: the slider follows as near as its steps allow, without
-// rendering its own rounded value first, and the picture is rendered once.
-void MainWindow::Julia_Manual(float& Julia_Value, QLineEdit* Edit, QSlider* Slider)
+// rendering its own rounded value first, and the picture is rendered once. The float engine takes
+// the nearest float, the deep renderer every digit typed.
+void MainWindow::Julia_Manual(float& Julia_Value, std::string& Julia_Text, QLineEdit* Edit, QSlider* Slider)
 {
     const std::optional<float> Typed = Read_Number(Edit->text());
     if (!Typed) {
@@ -59,7 +63,9 @@ void MainWindow::Julia_Manual(float& Julia_Value, QLineEdit* Edit, QSlider* Slid
             Slider->setValue(Slider_Position(*Typed, Julia_Slider_Scale));
         }
         Julia_Value = *Typed;
-        Render_Fractal();
+        Julia_Text = Edit->text().trimmed().toStdString();
+        Set_Field(Edit, Edit->text());
+        Request_Render();
     } else {
         Message(Box::Warning, QStringLiteral("Julia Values are limited to (-2.0 --> +2.0)"));
         Show_Values_In_Use(Edit);
@@ -72,20 +78,18 @@ void MainWindow::Coordinates()
     const std::optional<float> Y = Read_Number(Ui->LineEdit_Y->text());
     if (!X || !Y) {
         Message(Box::Critical, QStringLiteral("Invalid Number!"));
-        Show_Centre();
-    } else if (std::fabs(*X) <= Centre_Limit && std::fabs(*Y) <= Centre_Limit) {
-        const float Width = X_Max - X_Min;
-        const float Height = Y_Max - Y_Min;
-        if (!Set_Window(*X - Width * 0.5, *X + Width * 0.5, *Y - Height * 0.5, *Y + Height * 0.5))
-            return;
-        // The edges are floats, and the centre between them may be a neighbour of the one typed.
-        if (Show_Centre())
-            Status->Tell(tr("The centre in use is (%1, %2), the nearest that single precision allows.")
-                             .arg(Ui->LineEdit_X->text(), Ui->LineEdit_Y->text()));
-        Render_Fractal();
+        Show_Values_In_Use(Ui->LineEdit_X);
+    } else if (std::fabs(*X) <= Centre_Limit && std::fabs(*Y) <= Centre_Limit &&
+               Place.Set_Centre(Ui->LineEdit_X->text().trimmed().toStdString(),
+                                Ui->LineEdit_Y->text().trimmed().toStdString())) {
+        // Read to every digit typed, at any depth; the fields keep the texts as typed.
+        for (QLineEdit* Edit : {Ui->LineEdit_X, Ui->LineEdit_Y})
+            Set_Field(Edit, Edit->text());
+        Take_Place();
+        Request_Render();
     } else {
         Message(Box::Warning, QStringLiteral("Coordinates are limited to (-10.0 --> +10.0)"));
-        Show_Centre();
+        Show_Values_In_Use(Ui->LineEdit_X);
     }
 }
 
@@ -109,21 +113,17 @@ bool MainWindow::Number_Field_Event(QLineEdit* Edit, QEvent* Event)
     return false;
 }
 
-// What a number field stands for, as the picture uses it.
-float MainWindow::Value_In_Use(const QLineEdit* Edit) const
-{
-    if (Edit == Ui->LineEdit_Julia_R)
-        return Julia_R;
-    if (Edit == Ui->LineEdit_Julia_I)
-        return Julia_I;
-    return Edit == Ui->LineEdit_X ? Centre_Of(X_Min, X_Max) : Centre_Of(Y_Min, Y_Max);
-}
-
-// The value in use as its field shows it: every digit that tells it from its float neighbours.
+// The text of the value in use, as its field showed it when the value was taken.
 QString MainWindow::Text_In_Use(const QLineEdit* Edit) const
 {
-    const float Value = Value_In_Use(Edit);
-    return Edit == Ui->LineEdit_X || Edit == Ui->LineEdit_Y ? Shortest_Text(Value) : Six_Or_Exact(Value);
+    return Edit->property(In_Use_Property).toString();
+}
+
+// The field shows Text, and Text is the value in use.
+void MainWindow::Set_Field(QLineEdit* Edit, const QString& Text)
+{
+    Edit->setText(Text);
+    Edit->setProperty(In_Use_Property, Text);
 }
 
 QString MainWindow::Field_Name(const QLineEdit* Edit) const
@@ -139,7 +139,7 @@ QString MainWindow::Field_Name(const QLineEdit* Edit) const
 void MainWindow::Check_Field(QLineEdit* Edit)
 {
     const QString Typed = Edit->text();
-    if (Read_Number(Typed) == Value_In_Use(Edit))
+    if (Same_Decimal(Typed, Text_In_Use(Edit)))
         return;
     Edit->setText(Text_In_Use(Edit));
     Status->Tell(tr("%1: \"%2\" was not used (Return uses a typed value); the field shows the value in use, %3.")
@@ -147,25 +147,21 @@ void MainWindow::Check_Field(QLineEdit* Edit)
 }
 
 // After a refused value a field shows the value in use again.
+// The centre is one value: both its fields go back.
 void MainWindow::Show_Values_In_Use(QLineEdit* Edit)
 {
     if (Edit == Ui->LineEdit_Julia_R || Edit == Ui->LineEdit_Julia_I)
         Edit->setText(Text_In_Use(Edit));
     else
-        Show_Centre();
+        for (QLineEdit* Centre : {Ui->LineEdit_X, Ui->LineEdit_Y})
+            Centre->setText(Text_In_Use(Centre));
 }
 
-// Each centre field shows the centre in use, unless its text already reads as it; true if one was
-// rewritten. Pan, zoom and reset call it.
-bool MainWindow::Show_Centre()
+// Each centre field shows the centre in use to a tenth of a pixel, as many digits as the depth takes.
+// Pan, zoom and reset call it.
+void MainWindow::Show_Centre()
 {
-    bool Rewritten = false;
-    for (QLineEdit* Edit : {Ui->LineEdit_X, Ui->LineEdit_Y}) {
-        if (Read_Number(Edit->text()) != Value_In_Use(Edit)) {
-            Edit->setText(Text_In_Use(Edit));
-            Rewritten = true;
-        }
-    }
-    return Rewritten;
+    Set_Field(Ui->LineEdit_X, QString::fromStdString(Place.Centre_Text(Axis::Real, Image_Width)));
+    Set_Field(Ui->LineEdit_Y, QString::fromStdString(Place.Centre_Text(Axis::Imaginary, Image_Height)));
 }
 

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+
+#include <mpfr.h>
 
 namespace {
 
@@ -45,6 +48,33 @@ QString Six_Or_Exact(float Value)
 {
     const QString Six = Fixed_Six(Value);
     return Read_Number(Six) == Value ? Six : Shortest_Text(Value);
+}
+
+std::string Exact_Text(float Value)
+{
+    // 160 significant digits hold the longest float, the smallest subnormal's 105 included; %g drops
+    // the zeros that follow.
+    char Text[200];
+    std::snprintf(Text, sizeof Text, "%.160g", double(Value));
+    return Text;
+}
+
+bool Same_Decimal(const QString& A, const QString& B)
+{
+    if (A == B)
+        return true;
+    // Enough bits for every digit of the longer text: then equal values are equal decimals.
+    const mpfr_prec_t Bits = mpfr_prec_t(std::max(A.size(), B.size()) * 4 + 64);
+    mpfr_t First, Second;
+    mpfr_inits2(Bits, First, Second, static_cast<mpfr_ptr>(nullptr));
+    char* End = nullptr;
+    const QByteArray A_Text = A.trimmed().toLatin1(), B_Text = B.trimmed().toLatin1();
+    bool Same = !A_Text.isEmpty() && !B_Text.isEmpty();
+    Same = Same && (mpfr_strtofr(First, A_Text.constData(), &End, 10, MPFR_RNDN), *End == '\0');
+    Same = Same && (mpfr_strtofr(Second, B_Text.constData(), &End, 10, MPFR_RNDN), *End == '\0');
+    Same = Same && mpfr_number_p(First) && mpfr_equal_p(First, Second);
+    mpfr_clears(First, Second, static_cast<mpfr_ptr>(nullptr));
+    return Same;
 }
 
 Number_Validator::Number_Validator(QObject* Parent) : QDoubleValidator(Parent)

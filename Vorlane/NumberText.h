@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 
 // The number in Text as a float; nothing if it cannot be read or lies beyond the float range. Every
 // text in a number field has passed Number_Validator, so its commas are points already.
@@ -21,6 +22,12 @@ QString Fixed_Six(float Value);
 // Six decimals where they read back as Value (every slider value does), the shortest exact text
 // otherwise: a typed value is never shown rounded.
 QString Six_Or_Exact(float Value);
+
+// Every digit of Value: a float is a binary fraction, and so a decimal of finitely many digits.
+std::string Exact_Text(float Value);
+
+// Whether the two texts are decimals of exactly the same number ("0.5" and "0.50" are).
+bool Same_Decimal(const QString& A, const QString& B);
 
 // Accepts what Read_Number reads, turning each comma into a decimal point as it is typed. It never
 // "fixes" a text into another number: what it refuses stays as typed until the user changes it.

@@ -8,20 +8,22 @@
 #include <optional>
 
 class QLabel;
+class QProgressBar;
 class QStatusBar;
 class QTimer;
 
 struct View_Facts {
     QString Device;
     double Milliseconds = 0.0;
-    float X_Min = 0.0f, X_Max = 0.0f, Y_Min = 0.0f, Y_Max = 0.0f;
-    float Centre_X = 0.0f, Centre_Y = 0.0f;
-    int Width = 0, Height = 0;     // of the image, in its pixels
-    std::optional<QPointF> Pointer; // the image pixel under the pointer, while it is over the picture
+    QString Width;        // of the view, in the plane
+    QString Number_Type;  // of the last picture: single, double or extended
+    qint64 Iterations = 0;
+    bool Automatic = false; // the iterations follow the depth
+    QString Pointer_X, Pointer_Y; // the point under the pointer; empty while it is elsewhere
 };
 
-// The device, how long the last picture took, the point under the pointer to the precision the view
-// resolves, and a notice when pixels are about as fine as single precision goes.
+// The device, how long the last picture took, the depth, the arithmetic and the iterations, and the
+// point under the pointer to the precision the view resolves.
 QString Readout_Text(const View_Facts& Facts);
 
 class Status_Line {
@@ -33,9 +35,13 @@ public:
 
     void Show_Readout(const QString& Text);
     void Tell(const QString& Message);
+    // A bar while a long render runs, hidden otherwise.
+    void Show_Progress(int Percent);
+    void Hide_Progress();
 
 private:
     QLabel* Readout;
+    QProgressBar* Progress;
     QLabel* Notice;
     QTimer* Expiry;
 };
