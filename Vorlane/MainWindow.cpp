@@ -138,6 +138,8 @@ bool MainWindow::event(QEvent* e)
 bool MainWindow::eventFilter(QObject* Watched, QEvent* Event)
 {
     if (View && Watched == View->viewport()) {
+        if (Event->type() == QEvent::Paint)
+            qCDebug(Vorlane_Render) << "Viewport painted";
         if (Event->type() == QEvent::MouseMove) {
             Cursor = static_cast<QMouseEvent*>(Event)->position();
             Show_Status();

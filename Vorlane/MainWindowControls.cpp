@@ -47,6 +47,9 @@ void MainWindow::Set_Up_Deep_Controls()
     Density_Box->setKeyboardTracking(false);
     Density_Box->setEnabled(false);
     Density = Default_Density;
+    // A column of its own beside the form's, no wider than its longest content needs.
+    for (QWidget* Control : std::initializer_list<QWidget*>{Count, Automatic, Colouring, Density_Box})
+        Control->setMaximumWidth(Count->fontMetrics().horizontalAdvance(QStringLiteral("density 100.000")) * 2);
     Ui->gridLayout->addWidget(Count, 2, 5);
     Ui->gridLayout->addWidget(Automatic, 3, 5);
     Ui->gridLayout->addWidget(Colouring, 4, 5);

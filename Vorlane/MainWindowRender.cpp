@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "DeepWorker.h"
+#include "Diagnostics.h"
 #include "GPU_Graphics.h"
 #include "PictureHandoff.h"
 #include "RenderChoice.h"
@@ -89,6 +90,7 @@ void MainWindow::Render_Fractal()
 
 void MainWindow::Render_Float()
 {
+    qCDebug(Vorlane_Render) << "Render started: float, width" << Place.Extent_Text(Axis::Real, 1.0, 3).c_str();
     emit Events->Started(false);
     QElapsedTimer Frame;
     Frame.start();
@@ -134,6 +136,10 @@ void MainWindow::Start_Deep_Render()
     Job.Mode = Colouring_Mode;
     Job.Density = Density;
     Deep_Generation = Generation;
+    Number_Type_Name = QString::fromLatin1(Kestrine_Deep::Number_Type_Name(Kestrine_Deep::Number_Type_For(Job.View)));
+    qCDebug(Vorlane_Render).noquote() << "Render started: deep," << (Fractal_Set == 0 ? "Mandelbrot" : "Julia") << "width"
+                                      << Job.View.Width.c_str() << "iterations" << Job.View.Iterations << "colouring"
+                                      << Kestrine_Deep::Colouring_Name(Job.Mode) << "size" << Image_Width << Image_Height;
     emit Events->Started(true);
     Deep->Start(std::move(Job));
     Status->Show_Progress(0);
@@ -175,6 +181,7 @@ void MainWindow::Show_Picture(const QImage& Image, bool Final)
     Picture_Place = Place;
     View->update();
     Show_Status();
+    qCDebug(Vorlane_Render).noquote() << "Picture shown:" << (Final ? "final" : "preview") << Number_Type_Name;
     emit Events->Shown(Final);
 }
 
@@ -195,6 +202,7 @@ void MainWindow::Show_Moved_Picture()
                                   .scale(Scale, Scale)
                                   .translate(-Middle.x(), -Middle.y()));
     View->viewport()->update();
+    qCDebug(Vorlane_Render) << "Picture moved";
 }
 
 // A new colouring of the counts on screen needs no iterations; anything else renders.

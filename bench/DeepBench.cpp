@@ -6,6 +6,7 @@
 // without the reference: a second render of the same view reuses it), the double loop's time, their
 // ratios, the number type and the steps per pixel the renderer reports.
 #include "DeepBench.h"
+#include "Misiurewicz.h"
 
 #include <algorithm>
 #include <atomic>
@@ -179,11 +180,14 @@ bool Read_Settings(int argc, char** argv, Settings& S)
             S.Stepwise_Limit = 10;
         } else if (Option == "--no-stepwise") {
             S.Stepwise = false;
+        } else if (Option == "--centre") {
+            S.Print_Centre = true;
         } else if (Option == "--size" && i + 1 < argc &&
                    std::sscanf(argv[i + 1], "%dx%d", &S.Width, &S.Height) == 2 && S.Width > 1 && S.Height > 1) {
             ++i;
         } else {
-            std::fprintf(stderr, "usage: kestrine-deep-bench [--quick] [--size WxH] [--no-stepwise]\n");
+            std::fprintf(stderr, "usage: kestrine-deep-bench [--quick] [--size WxH] [--no-stepwise]\n"
+                                 "       kestrine-deep-bench --centre   (the Misiurewicz centre's two parts, to 1e-400)\n");
             return false;
         }
     }
@@ -218,6 +222,12 @@ int main(int argc, char** argv)
     Settings S;
     if (!Read_Settings(argc, argv, S))
         return 2;
+    if (S.Print_Centre) {
+        // For driving other programs to the benchmark's place: enough digits for views to 1e-400.
+        const Misiurewicz::Point Centre = Misiurewicz::Example(1400);
+        std::printf("%s %s\n", Centre.Re.c_str(), Centre.Im.c_str());
+        return Centre.Found ? 0 : 1;
+    }
     Deep_Renderer Probe;
     if (!Probe.Ready()) {
         std::fprintf(stderr, "kestrine-deep-bench: no usable device: %s\n", Probe.Device_Name().c_str());

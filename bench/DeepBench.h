@@ -13,6 +13,7 @@ struct Settings {
     int Width = 1600, Height = 1000;
     bool Stepwise = true;
     double Stepwise_Limit = 60; // seconds a stepwise render may take before it is skipped
+    bool Print_Centre = false;  // print the Misiurewicz centre and render nothing
 };
 
 struct Bench_View {

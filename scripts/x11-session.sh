@@ -2,12 +2,12 @@
 # headless run and the end-to-end test.
 # shellcheck shell=bash
 
-# Starts Xvfb on a free display; sets DISPLAY and XVFB_PID.
+# Starts Xvfb on a free display (XVFB_SCREEN, 1920x1300x24 unless set); sets DISPLAY and XVFB_PID.
 start_xvfb() {
     local fd_file
     fd_file=$(mktemp)
     # -noreset: a client that ends (a dialog, a screenshot) must not reset the server under the next.
-    Xvfb -displayfd 3 -screen 0 1920x1300x24 -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1920x1300x24}" -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
         [ -s "$fd_file" ] && break

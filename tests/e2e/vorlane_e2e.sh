@@ -90,4 +90,33 @@ save_picture zoomed
 # shellcheck disable=SC2046
 like_renderer zoomed "$most" --window $(awk -v s="$shift" 'BEGIN { print -0.75 - s - 2.3, -0.75 - s + 2.3, -2.3, 2.3 }')
 
+# Deep: started afresh (the focus on the set box), the Mandelbrot set at the seahorse valley, the
+# iterations following the depth and smooth colours, 120 notches in (2e-7 wide, past single
+# precision). The last picture, once the window stops changing (the status line's progress bar moves
+# while a deep render runs, over a preview that does not), is not one colour.
+kill "$APP"
+wait "$APP" 2>/dev/null || true
+"$VORLANE" >>"$WORK/stdout.log" 2>>"$WORK/stderr.log" &
+APP=$!
+answer_device_box 120 || fail "no device box after the restart"
+window=$(wait_for_window "^Vorlane by" 120) || fail "the main window did not appear again"
+sleep 2
+xdotool windowfocus --sync "$window" key Down Tab Tab ctrl+a type --delay 10 -- "-0.743643887037151"
+xdotool key Return Tab ctrl+a type --delay 10 "0.131825904205330"
+xdotool key Return Tab Tab Tab Tab Tab space Tab Down Down
+read -r WX WY < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
+xdotool mousemove $((WX + 800)) $((WY + 700)) click --repeat 120 --delay 10 5
+previous=""
+for _ in $(seq 120); do
+    sleep 2
+    import -window "$window" "$WORK/deep.png"
+    current=$(identify -format '%#' "$WORK/deep.png")
+    [ "$current" != "$previous" ] || break
+    previous=$current
+done
+[ "$current" = "$previous" ] || fail "the deep picture never settled"
+colours=$(convert "$WORK/deep.png" -crop 1200x500+100+300 -format '%k' info:)
+echo "deep picture after 120 notches: $colours colours"
+[ "$colours" -ge 50 ] || fail "the deep picture is flat: $colours colours"
+
 echo "PASS"
