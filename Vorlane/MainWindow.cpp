@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 
 #include <algorithm>
 #include <array>
@@ -47,12 +48,18 @@ int MainWindow::Slider_Position(float Value, double Scale)
     return static_cast<int>(std::floor(double(Value) * Scale));
 }
 
+int MainWindow::Combo_Item_Of(Colormap_t Value)
+{
+    const auto Item = std::find(Colormap_Of_Item.begin(), Colormap_Of_Item.end(), Value);
+    return Item == Colormap_Of_Item.end() ? -1 : int(Item - Colormap_Of_Item.begin());
+}
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), Ui(new Ui_MainWindow), Engine(nullptr), Scene(nullptr), Pixmap(nullptr),
       Pixmap_Item(nullptr), View(nullptr), Validator(nullptr), Image_Width(0), Image_Height(0), Shown_Before(false), Placing(false),
       Pixel_Ratio(1.0), Frame_Milliseconds(0.0), Colouring_Mode(Kestrine_Deep::Colouring::Table), Density(0.05),
       Auto_Iterations(false), Render_Timer(nullptr), Generation(0), Deep_Generation(0), Progress_Timer(nullptr),
-      Events(nullptr)
+      Events(nullptr), History_At(0), Restoring(false), Square_Pixels(false), Axis_Up(false), Box_Band(nullptr)
 {
     // The resize event that comes before the first show event already renders.
     Set_Defaults();
@@ -85,17 +92,13 @@ MainWindow::MainWindow(QWidget* parent)
     Set_Up_Number_Fields();
     Set_Up_Rendering();
     Set_Up_Deep_Controls();
+    Set_Up_Menus();
+    Set_Up_Navigation();
 
     connect(Ui->LineEdit_X, &QLineEdit::returnPressed, this, &MainWindow::Coordinates);
     connect(Ui->LineEdit_Y, &QLineEdit::returnPressed, this, &MainWindow::Coordinates);
     connect(Ui->LineEdit_Julia_I, &QLineEdit::returnPressed, this, &MainWindow::Julia_Manual_I);
     connect(Ui->LineEdit_Julia_R, &QLineEdit::returnPressed, this, &MainWindow::Julia_Manual_R);
-
-    // The platform's Save key keeps the picture.
-    auto* Save = new QAction(tr("Save Picture..."), this);
-    Save->setShortcut(QKeySequence::Save);
-    connect(Save, &QAction::triggered, this, &MainWindow::Save_Picture);
-    addAction(Save);
 
     // The status line follows the pointer over the picture.
     View->viewport()->setMouseTracking(true);
@@ -132,12 +135,20 @@ bool MainWindow::event(QEvent* e)
         Take_View_Size();
         Request_Render();
     }
+    // The generic handler below leaves status tips to the main window's own, which never runs.
+    if (e->type() == QEvent::StatusTip && Status) {
+        if (const QString Tip = static_cast<QStatusTipEvent*>(e)->tip(); !Tip.isEmpty())
+            Status->Tell(Tip);
+        return true;
+    }
     return QWidget::event(e);
 }
 
 bool MainWindow::eventFilter(QObject* Watched, QEvent* Event)
 {
     if (View && Watched == View->viewport()) {
+        if (Navigation_Event(Event))
+            return true;
         if (Event->type() == QEvent::Paint)
             qCDebug(Vorlane_Render) << "Viewport painted";
         if (Event->type() == QEvent::MouseMove) {
@@ -310,7 +321,7 @@ void MainWindow::Translate(QPointF Delta)
     const double Fraction_Y = Image_Height > 0 ? Delta.y() / (Image_Height / Pixel_Ratio) : 0.0;
     qCDebug(Vorlane_View) << "Panning move by: [ " << float(Fraction_X * (X_Max - X_Min)) << " | "
                           << float(Fraction_Y * (Y_Max - Y_Min)) << " ]";
-    Place.Move_By(-Fraction_X, -Fraction_Y);
+    Place.Move_By(-Fraction_X, Axis_Up ? Fraction_Y : -Fraction_Y);
     Take_Place();
     Show_Centre();
     Request_Render();
@@ -348,7 +359,10 @@ void MainWindow::Save_Picture()
     const QString Path = Ask_Picture_Path(this, Fractal_Set == 0);
     if (Path.isEmpty())
         return;
-    const Saved_Picture Saved = Write_Picture(Picture, Path);
+    // The picture carries its place: opening it returns there.
+    QImage Tagged = Picture;
+    Tagged.setText(QStringLiteral("Vorlane-Position"), QString::fromStdString(Position_Text(Current_Position())));
+    const Saved_Picture Saved = Write_Picture(Tagged, Path);
     if (!Saved.Problem.isEmpty())
         Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Saved.Path, Saved.Problem));
     else

@@ -19,8 +19,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "PlaneView.h"
+#include "Position.h"
 
 class GPU_Graphics;
 class QDoubleValidator;
@@ -29,6 +31,7 @@ class QGraphicsScene;
 class QLineEdit;
 class QPixmap;
 class QSlider;
+class QRubberBand;
 class QTimer;
 class Status_Line;
 struct Deep_Result;
@@ -72,6 +75,7 @@ private:
 
     static float Centre_Of(float Min, float Max);
     static int Slider_Position(float Value, double Scale);
+    static int Combo_Item_Of(Colormap_t Value);
 
     void Render_Fractal();
     void Request_Render();
@@ -87,6 +91,26 @@ private:
     void Take_Place();
     void Set_Up_Rendering();
     void Set_Up_Deep_Controls();
+    void Set_Up_Menus();
+    void Set_Up_Navigation();
+    bool Navigation_Event(QEvent* Event);
+    QPointF Plane_Fraction(QPointF Viewport_Point) const;
+    void Zoom_About(QPointF Fraction, double Factor);
+    void Translate_By(QPointF Fraction);
+    void Zoom_To_Box(QRect Drawn);
+    void Flip_If_Axis_Up(QImage& Image) const;
+    Position Current_Position() const;
+    void Apply_Position(const Position& There);
+    bool Open_Position_Text(const QString& Text, const QString& From);
+    void Open_Position_File(const QString& Path);
+    void Open_Position();
+    void Save_Position();
+    void Copy_Position();
+    void Paste_Position();
+    void Remember_View();
+    void Step_History(int Steps);
+    void Reset_View();
+    void Show_About();
     void Set_Iterations(int Count);
     void Set_Defaults();
     void Take_View_Size();
@@ -164,5 +188,15 @@ private:
     std::optional<Kestrine_Deep::Deep_View> Counts_View;
     QString Number_Type_Name;
     Render_Events* Events;
+    // The views settled on, as position texts, and the one shown.
+    std::vector<std::string> History;
+    std::size_t History_At;
+    // The next render is of the entry history stands at, not a new view.
+    bool Restoring;
+    bool Square_Pixels;
+    bool Axis_Up;
+    // A right-button drag's box, from where it started.
+    QRubberBand* Box_Band;
+    QPoint Box_Start;
     std::unique_ptr<Deep_Worker> Deep;
 };

@@ -81,7 +81,10 @@ void MainWindow::Request_Render()
 void MainWindow::Render_Fractal()
 {
     Render_Timer->stop();
+    if (Square_Pixels)
+        Place.Make_Square(Image_Width, Image_Height);
     Take_Place();
+    Remember_View();
     if (Image_Width > 0 && Image_Height > 0 && Deep_Needed())
         Start_Deep_Render();
     else
@@ -97,7 +100,9 @@ void MainWindow::Render_Float()
     const std::uint8_t* Rgba = nullptr;
     if (Engine) {
         const int Count = int(Iterations_In_Use());
-        Engine->Compute_Init(Image_Width, Image_Height, X_Min, X_Max, Y_Min, Y_Max, Colormap);
+        // With the imaginary axis up, row 0 is the largest imaginary part.
+        Engine->Compute_Init(Image_Width, Image_Height, X_Min, X_Max, Axis_Up ? Y_Max : Y_Min, Axis_Up ? Y_Min : Y_Max,
+                             Colormap);
         if (Fractal_Set == 0)
             Engine->Compute_MandelBrot(Threshold, Count, Iterations_Per_Launch);
         else if (Fractal_Set == 1)
@@ -152,7 +157,9 @@ void MainWindow::Take_Deep_Result(const Deep_Result& Result)
     if (Result.Generation != Generation)
         return;
     if (Result.Preview) {
-        Show_Picture(Result.Image, false);
+        QImage Preview = Result.Image;
+        Flip_If_Axis_Up(Preview);
+        Show_Picture(Preview, false);
         return;
     }
     Deep_Generation = 0;
@@ -163,6 +170,7 @@ void MainWindow::Take_Deep_Result(const Deep_Result& Result)
         return;
     }
     Picture = Result.Image;
+    Flip_If_Axis_Up(Picture);
     Frame_Milliseconds = Result.Stats.Render_Seconds * 1e3;
     Number_Type_Name = QString::fromLatin1(Kestrine_Deep::Number_Type_Name(Result.Stats.Type));
     Last_Counts = Result.Counts;
@@ -185,6 +193,13 @@ void MainWindow::Show_Picture(const QImage& Image, bool Final)
     emit Events->Shown(Final);
 }
 
+// The deep renderer's row 0 is the smallest imaginary part.
+void MainWindow::Flip_If_Axis_Up(QImage& Image) const
+{
+    if (Axis_Up)
+        Image = Image.mirrored(false, true);
+}
+
 // The picture on screen scaled and moved to where its part of the plane lies in the view now.
 void MainWindow::Show_Moved_Picture()
 {
@@ -194,7 +209,7 @@ void MainWindow::Show_Moved_Picture()
     const QSizeF Size = Pixmap_Item->pixmap().deviceIndependentSize();
     const QPointF Middle(Size.width() / 2, Size.height() / 2);
     const QPointF Offset(Place.Offset_Of(Picture_Place, Axis::Real) * (Image_Width - 1) / Pixel_Ratio,
-                         Place.Offset_Of(Picture_Place, Axis::Imaginary) * (Image_Height - 1) / Pixel_Ratio);
+                         Place.Offset_Of(Picture_Place, Axis::Imaginary) * (Axis_Up ? -1 : 1) * (Image_Height - 1) / Pixel_Ratio);
     if (!std::isfinite(Scale) || !std::isfinite(Offset.x()) || !std::isfinite(Offset.y()))
         return;
     Pixmap_Item->setTransform(QTransform()
@@ -216,6 +231,7 @@ void MainWindow::Recolour_Or_Render()
     ++Generation;
     Deep->Want_Only(Generation);
     Picture = Deep_Colours(Last_Counts, *Table, Colouring_Mode, Density);
+    Flip_If_Axis_Up(Picture);
     Show_Picture(Picture, true);
 }
 
@@ -225,8 +241,9 @@ Kestrine_Deep::Deep_View MainWindow::Deep_View_Now(int Width, int Height) const
     View.Set = Fractal_Set == 0 ? Kestrine_Deep::Fractal_Set::Mandelbrot : Kestrine_Deep::Fractal_Set::Julia;
     View.Centre_Re = Place.Exact_Centre(Axis::Real);
     View.Centre_Im = Place.Exact_Centre(Axis::Imaginary);
-    View.Width = Place.Extent_Text(Axis::Real);
-    View.Height = Place.Extent_Text(Axis::Imaginary);
+    // Every bit of the extents, as a position file keeps them: kestrine-render then reads the same view.
+    View.Width = Place.Exact_Extent(Axis::Real);
+    View.Height = Place.Exact_Extent(Axis::Imaginary);
     View.Image_Width = Width;
     View.Image_Height = Height;
     // The deep renderer takes one iteration at least; none leaves every pixel at count 0 either way.
@@ -269,11 +286,9 @@ void MainWindow::Show_Status()
     Facts.Iterations = Iterations_In_Use();
     Facts.Automatic = Auto_Iterations;
     if (Cursor && Image_Width > 1 && Image_Height > 1) {
-        const QPointF Pixel = View->mapToScene(Cursor->toPoint()) * Pixel_Ratio;
-        Facts.Pointer_X = QString::fromStdString(
-            Place.Point_Text(Axis::Real, (Pixel.x() - (Image_Width - 1) / 2.0) / (Image_Width - 1), Image_Width));
-        Facts.Pointer_Y = QString::fromStdString(
-            Place.Point_Text(Axis::Imaginary, (Pixel.y() - (Image_Height - 1) / 2.0) / (Image_Height - 1), Image_Height));
+        const QPointF Fraction = Plane_Fraction(*Cursor);
+        Facts.Pointer_X = QString::fromStdString(Place.Point_Text(Axis::Real, Fraction.x(), Image_Width));
+        Facts.Pointer_Y = QString::fromStdString(Place.Point_Text(Axis::Imaginary, Fraction.y(), Image_Height));
     }
     Status->Show_Readout(Readout_Text(Facts));
 }

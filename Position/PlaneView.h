@@ -40,13 +40,20 @@ public:
     // The centre moved by these fractions of the width and the height.
     void Move_By(double Width_Fraction, double Height_Fraction);
 
-    // Both extents multiplied by Factor about the centre. Refused (false, nothing changed) past the
-    // widths any renderer takes: under 2^-300000 or over 2^64.
+    // Both extents multiplied by Factor about the centre, the larger no further out than 16, where
+    // nothing of either set is left to see. Refused (false, nothing changed) when already there, or
+    // past the deep renderer's widths, under 2^-300000.
     bool Zoom(double Factor);
+
+    // The rows as far apart as the columns of an image of Columns x Rows.
+    void Make_Square(int Columns, int Rows);
 
     // The centre read from decimal texts to every digit typed; false, nothing changed, if either is
     // not a plain decimal.
     bool Set_Centre(const std::string& Re, const std::string& Im);
+    // The whole view from decimal texts, every digit kept; false, nothing changed, unless all four are
+    // decimals and both extents positive.
+    bool Set(const std::string& Re, const std::string& Im, const std::string& Width, const std::string& Height);
 
     // The float window: each edge the float nearest the exact one.
     Float_Window Edges() const;
@@ -56,6 +63,8 @@ public:
     std::string Centre_Text(Axis Along, int Pixels) const;
     // The centre to every bit it holds: what the deep renderer reads.
     std::string Exact_Centre(Axis Along) const;
+    // The extent to every bit it holds.
+    std::string Exact_Extent(Axis Along) const;
     // The extent (width or height) times Factor, to Digits significant digits.
     std::string Extent_Text(Axis Along, double Factor = 1.0, int Digits = 17) const;
     // The point this fraction of the extent from the centre, to as many decimals as resolve

@@ -10,7 +10,8 @@ namespace {
 // pixel add up without loss long after any renderer resolves them.
 constexpr long Bits_Below_Width = 64;
 // The widths a renderer takes: the deep renderer's range, and one of no more than 16 wide matters.
-constexpr long Smallest_Width_Exponent = -300000, Largest_Width_Exponent = 64;
+constexpr long Smallest_Width_Exponent = -300000;
+constexpr double Widest = 16;
 
 constexpr double Log10_Of_2 = 0.30102999566398119521;
 
@@ -113,12 +114,18 @@ bool Plane_View::Zoom(double Factor)
 {
     if (!(Factor > 0) || !std::isfinite(Factor))
         return false;
+    const double Larger = std::max(mpfr_get_d(Width.Get(), MPFR_RNDN), mpfr_get_d(Height.Get(), MPFR_RNDN));
+    if (Factor > 1 && Larger * Factor > Widest) {
+        if (Larger >= Widest)
+            return false;
+        Factor = Widest / Larger;
+    }
     Big_Real New_Width(Width), New_Height(Height);
     mpfr_mul_d(New_Width.Get(), New_Width.Get(), Factor, MPFR_RNDN);
     mpfr_mul_d(New_Height.Get(), New_Height.Get(), Factor, MPFR_RNDN);
     for (const Big_Real* Extent : {&New_Width, &New_Height}) {
         const long Exponent = mpfr_get_exp(Extent->Get());
-        if (!mpfr_regular_p(Extent->Get()) || Exponent < Smallest_Width_Exponent || Exponent > Largest_Width_Exponent)
+        if (!mpfr_regular_p(Extent->Get()) || Exponent < Smallest_Width_Exponent)
             return false;
     }
     Width = New_Width, Height = New_Height;
@@ -142,6 +149,32 @@ bool Plane_View::Set_Centre(const std::string& Re, const std::string& Im)
     Centre_Re = New_Re, Centre_Im = New_Im;
     Keep_Centre_Precise();
     return true;
+}
+
+bool Plane_View::Set(const std::string& Re, const std::string& Im, const std::string& Width_Text,
+                     const std::string& Height_Text)
+{
+    Plane_View Read = *this;
+    for (auto [Text, Out] : {std::pair{&Width_Text, &Read.Width}, std::pair{&Height_Text, &Read.Height}}) {
+        mpfr_set_prec(Out->Get(), mpfr_prec_t(std::max<std::size_t>(Text->size() * 7 / 2 + 64, 128)));
+        char* End = nullptr;
+        if (Text->empty() || (mpfr_strtofr(Out->Get(), Text->c_str(), &End, 10, MPFR_RNDN), *End != '\0') ||
+            !mpfr_regular_p(Out->Get()) || mpfr_sgn(Out->Get()) <= 0)
+            return false;
+    }
+    if (!Read.Set_Centre(Re, Im))
+        return false;
+    *this = Read;
+    return true;
+}
+
+void Plane_View::Make_Square(int Columns, int Rows)
+{
+    if (Columns < 2 || Rows < 2)
+        return;
+    mpfr_mul_ui(Height.Get(), Width.Get(), static_cast<unsigned long>(Rows - 1), MPFR_RNDN);
+    mpfr_div_ui(Height.Get(), Height.Get(), static_cast<unsigned long>(Columns - 1), MPFR_RNDN);
+    Keep_Centre_Precise();
 }
 
 Float_Window Plane_View::Edges() const
@@ -170,6 +203,12 @@ std::string Plane_View::Exact_Centre(Axis Along) const
 {
     const int Digits = int(std::ceil(double(Centre_Bits()) * Log10_Of_2)) + 2;
     return Formatted("%.*Re", Digits, Centre(Along).Get());
+}
+
+std::string Plane_View::Exact_Extent(Axis Along) const
+{
+    const int Digits = int(std::ceil(double(mpfr_get_prec(Extent(Along).Get())) * Log10_Of_2)) + 2;
+    return Formatted("%.*Re", Digits, Extent(Along).Get());
 }
 
 std::string Plane_View::Extent_Text(Axis Along, double Factor, int Digits) const

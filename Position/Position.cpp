@@ -1,0 +1,214 @@
+#include "Position.h"
+
+#include <mpfr.h>
+
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+
+namespace {
+
+constexpr std::array<const char*, 7> Colormap_Names = {"HOT", "JET", "HSV", "BONE", "MORGENSTEMNING", "SKY", "ABYSS"};
+
+std::string Trimmed(const std::string& Text)
+{
+    const std::size_t First = Text.find_first_not_of(" \t\r");
+    if (First == std::string::npos)
+        return {};
+    return Text.substr(First, Text.find_last_not_of(" \t\r") - First + 1);
+}
+
+// An optional sign, digits with at most one point among them, an optional exponent.
+bool Is_Decimal(const std::string& Text)
+{
+    std::size_t i = 0, Digits = 0;
+    if (i < Text.size() && (Text[i] == '+' || Text[i] == '-'))
+        ++i;
+    bool Point = false;
+    for (; i < Text.size() && (std::isdigit(static_cast<unsigned char>(Text[i])) || Text[i] == '.'); ++i) {
+        if (Text[i] == '.') {
+            if (Point)
+                return false;
+            Point = true;
+        } else {
+            ++Digits;
+        }
+    }
+    if (Digits == 0)
+        return false;
+    if (i < Text.size() && (Text[i] == 'e' || Text[i] == 'E')) {
+        ++i;
+        if (i < Text.size() && (Text[i] == '+' || Text[i] == '-'))
+            ++i;
+        const std::size_t Exponent_Start = i;
+        while (i < Text.size() && std::isdigit(static_cast<unsigned char>(Text[i])))
+            ++i;
+        if (i == Exponent_Start || i - Exponent_Start > 9)
+            return false;
+    }
+    return i == Text.size();
+}
+
+// Positive: 0 < Value <= Limit, and within the deep renderer's 100,000 decimal orders; otherwise
+// |Value| <= Limit. Value is a decimal.
+bool Within(const std::string& Value, double Limit, bool Positive)
+{
+    mpfr_t Number;
+    mpfr_init2(Number, 64);
+    mpfr_set_str(Number, Value.c_str(), 10, MPFR_RNDN);
+    bool Fits;
+    if (Positive) {
+        Fits = mpfr_sgn(Number) > 0 && mpfr_cmp_d(Number, Limit) <= 0 && mpfr_get_exp(Number) >= -300000;
+    } else {
+        mpfr_abs(Number, Number, MPFR_RNDN);
+        Fits = mpfr_cmp_d(Number, Limit) <= 0;
+    }
+    mpfr_clear(Number);
+    return Fits;
+}
+
+using Reader = std::function<std::string(const std::string& Value, Position& Place)>;
+
+std::string Decimal_Within(const std::string& Value, std::string& Field, double Limit, bool Positive)
+{
+    if (!Is_Decimal(Value))
+        return "\"" + Value + "\" is not a decimal number";
+    if (!Within(Value, Limit, Positive)) {
+        std::ostringstream Why;
+        Why << "\"" << Value << "\" is " << (Positive ? "not over 0 and at most " : "not within ") << Limit
+            << (Positive ? "" : " of 0");
+        return Why.str();
+    }
+    Field = Value;
+    return {};
+}
+
+const std::map<std::string, Reader>& Readers()
+{
+    static const std::map<std::string, Reader> Table = {
+        {"set",
+         [](const std::string& V, Position& P) -> std::string {
+             if (V != "julia" && V != "mandelbrot")
+                 return "\"" + V + "\" is neither julia nor mandelbrot";
+             P.Mandelbrot = V == "mandelbrot";
+             return {};
+         }},
+        {"centre-re", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Centre_Re, 10, false); }},
+        {"centre-im", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Centre_Im, 10, false); }},
+        {"width", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Width, 16, true); }},
+        {"height", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Height, 16, true); }},
+        {"threshold", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Threshold, 5, true); }},
+        {"julia-re", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Julia_Re, 2, false); }},
+        {"julia-im", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Julia_Im, 2, false); }},
+        {"iterations",
+         [](const std::string& V, Position& P) -> std::string {
+             char* End = nullptr;
+             errno = 0;
+             const long long Count = std::strtoll(V.c_str(), &End, 10);
+             if (V.empty() || *End != '\0' || errno == ERANGE || Count < 0 || Count > 2147483647)
+                 return "\"" + V + "\" is not a count from 0 to 2147483647";
+             P.Iterations = Count;
+             return {};
+         }},
+        {"colormap",
+         [](const std::string& V, Position& P) -> std::string {
+             if (Colormap_Value(V) == 0)
+                 return "\"" + V + "\" is none of HOT, HSV, JET, BONE, MORGENSTEMNING, SKY, ABYSS";
+             P.Colormap = V;
+             return {};
+         }},
+        {"colouring",
+         [](const std::string& V, Position& P) -> std::string {
+             if (V != "table" && V != "cycle" && V != "smooth")
+                 return "\"" + V + "\" is none of table, cycle, smooth";
+             P.Colouring = V;
+             return {};
+         }},
+        {"density",
+         [](const std::string& V, Position& P) -> std::string {
+             std::string Text;
+             if (std::string Fault = Decimal_Within(V, Text, 100, true); !Fault.empty())
+                 return Fault;
+             P.Density = std::strtod(Text.c_str(), nullptr);
+             return {};
+         }},
+    };
+    return Table;
+}
+
+} // namespace
+
+int Colormap_Value(const std::string& Name)
+{
+    for (std::size_t i = 0; i < Colormap_Names.size(); ++i)
+        if (Name == Colormap_Names[i])
+            return int(i) + 1;
+    return 0;
+}
+
+const char* Colormap_Name(int Value)
+{
+    return Value >= 1 && Value <= int(Colormap_Names.size()) ? Colormap_Names[std::size_t(Value) - 1] : "";
+}
+
+std::string Position_Text(const Position& Place)
+{
+    std::ostringstream Text;
+    Text.precision(17);
+    Text << "# Vorlane position\n"
+         << "set = " << (Place.Mandelbrot ? "mandelbrot" : "julia") << "\n"
+         << "centre-re = " << Place.Centre_Re << "\n"
+         << "centre-im = " << Place.Centre_Im << "\n"
+         << "width = " << Place.Width << "\n"
+         << "height = " << Place.Height << "\n"
+         << "iterations = " << Place.Iterations << "\n"
+         << "threshold = " << Place.Threshold << "\n"
+         << "julia-re = " << Place.Julia_Re << "\n"
+         << "julia-im = " << Place.Julia_Im << "\n"
+         << "colormap = " << Place.Colormap << "\n"
+         << "colouring = " << Place.Colouring << "\n"
+         << "density = " << Place.Density << "\n";
+    return Text.str();
+}
+
+bool Read_Position(const std::string& Text, Position& Place, std::string& Problem)
+{
+    Position Read;
+    bool Has_Set = false, Has_Re = false, Has_Im = false, Has_Width = false, Has_Height = false;
+    std::istringstream Lines(Text);
+    std::string Line;
+    for (int Number = 1; std::getline(Lines, Line); ++Number) {
+        const std::string Content = Trimmed(Line);
+        if (Content.empty() || Content[0] == '#')
+            continue;
+        const std::size_t Equals = Content.find('=');
+        if (Equals == std::string::npos) {
+            Problem = "line " + std::to_string(Number) + ": no \"key = value\"";
+            return false;
+        }
+        const std::string Key = Trimmed(Content.substr(0, Equals)), Value = Trimmed(Content.substr(Equals + 1));
+        const auto Reader = Readers().find(Key);
+        if (Reader == Readers().end())
+            continue;
+        if (std::string Fault = Reader->second(Value, Read); !Fault.empty()) {
+            Problem = "line " + std::to_string(Number) + ": " + Key + ": " + Fault;
+            return false;
+        }
+        Has_Set |= Key == "set", Has_Re |= Key == "centre-re", Has_Im |= Key == "centre-im";
+        Has_Width |= Key == "width", Has_Height |= Key == "height";
+    }
+    for (const auto& [Has, Key] : {std::pair{Has_Set, "set"}, {Has_Re, "centre-re"}, {Has_Im, "centre-im"}, {Has_Width, "width"}})
+        if (!Has) {
+            Problem = std::string("no ") + Key;
+            return false;
+        }
+    if (!Has_Height)
+        Read.Height = Read.Width;
+    Place = Read;
+    return true;
+}
