@@ -95,6 +95,7 @@ private:
     void Set_Up_Navigation();
     bool Navigation_Event(QEvent* Event);
     QPointF Plane_Fraction(QPointF Viewport_Point) const;
+    void Go_To(QPointF Move, double Factor);
     void Zoom_About(QPointF Fraction, double Factor);
     void Translate_By(QPointF Fraction);
     void Zoom_To_Box(QRect Drawn);

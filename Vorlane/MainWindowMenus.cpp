@@ -133,26 +133,29 @@ QPointF MainWindow::Plane_Fraction(QPointF At) const
     return {X, Axis_Up ? -Y : Y};
 }
 
-// Zoomed by Factor about the point at Fraction of the view from its centre, which stays where it is.
-void MainWindow::Zoom_About(QPointF Fraction, double Factor)
+// The centre moved by Move (fractions of the view, the imaginary one as the plane counts it), then
+// both extents scaled by Factor; nothing changes when the zoom is refused.
+void MainWindow::Go_To(QPointF Move, double Factor)
 {
-    Plane_View Scaled = Place;
-    Scaled.Move_By(Fraction.x() * (1 - Factor), Fraction.y() * (1 - Factor));
-    if (!Scaled.Zoom(Factor))
+    Plane_View Moved = Place;
+    Moved.Move_By(Move.x(), Move.y());
+    if (!Moved.Zoom(Factor))
         return;
-    Place = Scaled;
+    Place = Moved;
     Take_Place();
     Show_Centre();
     Request_Render();
 }
 
-// The centre moved by these fractions of the view, the imaginary one as the plane counts it.
+// Zoomed by Factor about the point at Fraction of the view from its centre, which stays where it is.
+void MainWindow::Zoom_About(QPointF Fraction, double Factor)
+{
+    Go_To(Fraction * (1 - Factor), Factor);
+}
+
 void MainWindow::Translate_By(QPointF Fraction)
 {
-    Place.Move_By(Fraction.x(), Fraction.y());
-    Take_Place();
-    Show_Centre();
-    Request_Render();
+    Go_To(Fraction, 1);
 }
 
 // The viewport's events that are the window's own: a right-button box, Ctrl and the wheel, a dropped
@@ -214,12 +217,5 @@ void MainWindow::Zoom_To_Box(QRect Drawn)
     const QPointF Centre = Plane_Fraction(QRectF(Drawn).center());
     const QSizeF Viewport = View->viewport()->size();
     const double Factor = std::max(Drawn.width() / Viewport.width(), Drawn.height() / Viewport.height());
-    Plane_View Boxed = Place;
-    Boxed.Move_By(Centre.x(), Centre.y());
-    if (!Boxed.Zoom(Factor))
-        return;
-    Place = Boxed;
-    Take_Place();
-    Show_Centre();
-    Request_Render();
+    Go_To(Centre, Factor);
 }
