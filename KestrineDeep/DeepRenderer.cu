@@ -111,6 +111,9 @@ Render_Status Deep_Renderer::Render(const Deep_View& View, const Render_Options&
 {
     Picture = Deep_Picture{};
     Message = Check_View(View);
+    if (Message.empty() && (Options.Reference_Bits < 0 || Options.Reference_Bits > Most_Reference_Bits))
+        Message = "reference bits: " + std::to_string(Options.Reference_Bits) + " is not within 0 to " +
+                  std::to_string(Most_Reference_Bits);
     if (!Message.empty())
         return Render_Status::Refused;
     if (!Self->Device_Ready) {
@@ -172,7 +175,7 @@ bool Deep_Renderer::State::Prepare_Reference(const Deep_View& View, const Render
 {
     Clock::time_point Start = Clock::now();
     bool Reused = false;
-    if (!Orbit.Prepare(View, Reference_Precision(View), Cancel_Requested, Reused))
+    if (!Orbit.Prepare(View, std::max(Reference_Precision(View), Options.Reference_Bits), Cancel_Requested, Reused))
         return false;
     Stats.Reference_Seconds = Reused ? 0 : Seconds_Since(Start);
     Stats.Reference_Reused = Reused;

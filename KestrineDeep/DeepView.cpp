@@ -157,6 +157,11 @@ long Reference_Precision(const Deep_View& View)
     return (Bits + 255) / 256 * 256;
 }
 
+long Reference_Bits_For(const Deep_View& View)
+{
+    return Check_View(View).empty() ? Reference_Precision(View) : 0;
+}
+
 std::string Check_View(const Deep_View& View)
 {
     if (View.Set != Fractal_Set::Julia && View.Set != Fractal_Set::Mandelbrot)

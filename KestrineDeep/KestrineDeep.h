@@ -52,7 +52,17 @@ KESTRINE_DEEP_EXPORT Number_Type Number_Type_For(const Deep_View& View);
 
 struct Render_Options {
     bool Approximation = true; // skip runs of steps by bilinear approximation; off for a stepwise check
+    // At least this many bits for the reference orbit, 0 to Most_Reference_Bits (0: what the view needs).
+    // Views about one centre that all take the deepest one's Reference_Bits_For share one orbit, and
+    // each gets the same picture whichever of them were rendered before it.
+    long Reference_Bits = 0;
 };
+
+constexpr long Most_Reference_Bits = 1L << 21;
+
+// The bits the reference orbit of View is computed with when the options ask for no more; 0 for a view
+// that Check_View refuses.
+KESTRINE_DEEP_EXPORT long Reference_Bits_For(const Deep_View& View);
 
 // Per pixel, row 0 first (the smallest imaginary part), column 0 at the left.
 struct Deep_Picture {

@@ -33,6 +33,21 @@ std::string Formatted(const char* Format, int Digits, mpfr_srcptr Value)
     return Result;
 }
 
+// Scientific notation to every bit Value holds, without the zeros that end its mantissa: the same
+// number, read back, in a text that people can read.
+std::string Exact_Text_Of(mpfr_srcptr Value, mpfr_prec_t Bits)
+{
+    const int Digits = int(std::ceil(double(Bits) * Log10_Of_2)) + 2;
+    std::string Text = Formatted("%.*Re", Digits, Value);
+    const std::size_t Exponent = Text.find('e');
+    if (Exponent == std::string::npos || Text.find('.') == std::string::npos)
+        return Text;
+    std::size_t End = Text.find_last_not_of('0', Exponent - 1);
+    if (Text[End] == '.')
+        --End;
+    return Text.erase(End + 1, Exponent - End - 1);
+}
+
 // Fixed notation to the decimals that resolve Step (10^-d <= Step), trailing zeros dropped.
 std::string Fixed_To(mpfr_srcptr Value, mpfr_srcptr Step, bool Trim)
 {
@@ -84,9 +99,10 @@ Plane_View::Plane_View()
 
 void Plane_View::Set_Edges(double X_Min, double X_Max, double Y_Min, double Y_Max)
 {
-    // A sum or difference of two doubles is exact at 2,200 bits; 128 hold every window used here.
+    // Every float is a multiple of 2^-149 below 2^128, so the sum or difference of two float edges is
+    // exact in 280 bits: a float window read back by Edges() gives the very same floats.
     for (Big_Real* Part : {&Centre_Re, &Centre_Im, &Width, &Height})
-        mpfr_set_prec(Part->Get(), 128);
+        mpfr_set_prec(Part->Get(), 280);
     mpfr_set_d(Centre_Re.Get(), X_Min, MPFR_RNDN);
     mpfr_add_d(Centre_Re.Get(), Centre_Re.Get(), X_Max, MPFR_RNDN);
     mpfr_div_2ui(Centre_Re.Get(), Centre_Re.Get(), 1, MPFR_RNDN);
@@ -201,14 +217,12 @@ std::string Plane_View::Centre_Text(Axis Along, int Pixels) const
 
 std::string Plane_View::Exact_Centre(Axis Along) const
 {
-    const int Digits = int(std::ceil(double(Centre_Bits()) * Log10_Of_2)) + 2;
-    return Formatted("%.*Re", Digits, Centre(Along).Get());
+    return Exact_Text_Of(Centre(Along).Get(), Centre_Bits());
 }
 
 std::string Plane_View::Exact_Extent(Axis Along) const
 {
-    const int Digits = int(std::ceil(double(mpfr_get_prec(Extent(Along).Get())) * Log10_Of_2)) + 2;
-    return Formatted("%.*Re", Digits, Extent(Along).Get());
+    return Exact_Text_Of(Extent(Along).Get(), mpfr_get_prec(Extent(Along).Get()));
 }
 
 std::string Plane_View::Extent_Text(Axis Along, double Factor, int Digits) const

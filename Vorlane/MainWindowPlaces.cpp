@@ -119,8 +119,10 @@ bool MainWindow::Open_Position_Text(const QString& Text, const QString& From)
 void MainWindow::Open_Position_File(const QString& Path)
 {
     if (Path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+        // The image's own text: the reader's text() passes through a form that splits values at blank
+        // lines and trims them.
         QImageReader Reader(Path);
-        const QString Text = Reader.text(QString::fromLatin1(Position_Key));
+        const QString Text = Reader.read().text(QString::fromLatin1(Position_Key));
         if (Text.isEmpty()) {
             Message(Box::Warning, tr("%1 carries no position.").arg(Path));
             return;

@@ -17,7 +17,7 @@ namespace {
 using namespace Kestrine_Deep;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto Bar_Delay = std::chrono::seconds(1); // shorter renders show no bar
+constexpr double Bar_Delay_Seconds = 1; // shorter renders show no bar
 constexpr auto Poll_Interval = std::chrono::milliseconds(100);
 constexpr int Bar_Cells = 40;
 
@@ -28,22 +28,6 @@ extern "C" void On_Interrupt(int)
     Interrupted = 1;
 }
 
-Deep_View View_Of(const Request& R)
-{
-    Deep_View View;
-    View.Set = R.Mandelbrot ? Fractal_Set::Mandelbrot : Fractal_Set::Julia;
-    View.Centre_Re = R.Centre_Re;
-    View.Centre_Im = R.Centre_Im;
-    View.Width = R.Plane_Width;
-    View.Image_Width = R.Width;
-    View.Image_Height = R.Height;
-    View.Iterations = R.Iterations;
-    View.Threshold = std::strtod(R.Threshold.c_str(), nullptr);
-    View.C_Re = R.C_Re;
-    View.C_Im = R.C_Im;
-    return View;
-}
-
 // One line of stderr, redrawn in place when the percentage or the whole seconds change (so that a log
 // gets a line now and then, not one every poll): the pixels done and the seconds so far.
 class Progress_Bar {
@@ -52,7 +36,7 @@ public:
     {
         const double Done = Progress.Total > 0 ? double(Progress.Done) / double(Progress.Total) : 0.0;
         const int Percent = static_cast<int>(Done * 100), Whole_Seconds = static_cast<int>(Seconds);
-        if (Drawn && Percent == Last_Percent && Whole_Seconds == Last_Seconds)
+        if (Was_Drawn && Percent == Last_Percent && Whole_Seconds == Last_Seconds)
             return;
         const int Filled = static_cast<int>(Done * Bar_Cells);
         char Cells[Bar_Cells + 1];
@@ -61,44 +45,43 @@ public:
         Cells[Bar_Cells] = '\0';
         std::fprintf(stderr, "\r[%s] %3d%% %5d s", Cells, Percent, Whole_Seconds);
         std::fflush(stderr);
-        Drawn = true;
+        Was_Drawn = true;
         Last_Percent = Percent;
         Last_Seconds = Whole_Seconds;
     }
 
+    bool Drawn() const { return Was_Drawn; }
+
     void Finish(const Render_Progress& Progress, double Seconds)
     {
-        if (!Drawn)
+        if (!Was_Drawn)
             return;
         Draw(Progress, Seconds);
         std::fputc('\n', stderr);
     }
 
 private:
-    bool Drawn = false;
+    bool Was_Drawn = false;
     int Last_Percent = -1, Last_Seconds = -1;
 };
 
-// Renders on a second thread while this one draws the bar (when Bar) and passes on an interrupt as a
-// cancellation.
+// Renders on a second thread while this one passes on an interrupt as a cancellation and, every poll,
+// tells Watch how far it got.
 Render_Status Render_Watched(Deep_Renderer& Renderer, const Deep_View& View, const Render_Options& Options,
-                             Deep_Picture& Picture, std::string& Message, bool Bar)
+                             const Progress_Watch& Watch, Deep_Picture& Picture, std::string& Message)
 {
     Interrupted = 0;
     const auto Previous = std::signal(SIGINT, On_Interrupt);
     const Clock::time_point Start = Clock::now();
     auto Result = std::async(std::launch::async, [&] { return Renderer.Render(View, Options, Picture, Message); });
-    const auto Seconds = [&] { return std::chrono::duration<double>(Clock::now() - Start).count(); };
-    Progress_Bar Shown;
     while (Result.wait_for(Poll_Interval) != std::future_status::ready) {
         if (Interrupted)
             Renderer.Cancel();
-        if (Bar && Clock::now() - Start >= Bar_Delay)
-            Shown.Draw(Renderer.Progress(), Seconds());
+        if (Watch)
+            Watch(Renderer.Progress(), std::chrono::duration<double>(Clock::now() - Start).count());
     }
     const Render_Status Status = Result.get();
     std::signal(SIGINT, Previous);
-    Shown.Finish(Renderer.Progress(), Seconds());
     return Status;
 }
 
@@ -114,9 +97,10 @@ void Print_Stats(const Render_Stats& Stats)
                 Stats.Approximation_Steps_Per_Pixel, Stats.Perturbation_Steps_Per_Pixel, Stats.Rebases_Per_Pixel);
 }
 
-// The picture and the counts, as asked for; the exit status.
+// The picture, the counts and the position, as asked for; the exit status.
 int Write_Files(const Request& R, const Deep_Picture& Picture)
 {
+    const std::string Place = Position_Text(Position_Of(R, nullptr));
     if (!R.Output.empty()) {
         const Kestrine::Colour_Table* Table = Kestrine::Colour_Table_For(R.Colormap);
         const std::vector<unsigned char> Rgba =
@@ -126,7 +110,7 @@ int Write_Files(const Request& R, const Deep_Picture& Picture)
             Complain("the picture could not be coloured");
             return 1;
         }
-        if (!Write_Picture(R.Output, Rgba.data(), Picture.Width, Picture.Height, Problem)) {
+        if (!Write_Picture(R.Output, Rgba.data(), Picture.Width, Picture.Height, Place, Problem)) {
             Complain("cannot write " + R.Output + ": " + Problem);
             return 1;
         }
@@ -135,30 +119,49 @@ int Write_Files(const Request& R, const Deep_Picture& Picture)
         Complain("cannot write " + R.Counts_Output);
         return 1;
     }
+    if (!R.Position_Output.empty() && !Write_Text(R.Position_Output, Place)) {
+        Complain("cannot write " + R.Position_Output);
+        return 1;
+    }
     return 0;
 }
 
 } // namespace
 
-int Render_Deep(const Request& R)
+Deep_View Deep_View_Of(const Request& R)
 {
-    const Deep_View View = View_Of(R);
+    Deep_View View;
+    View.Set = R.Mandelbrot ? Fractal_Set::Mandelbrot : Fractal_Set::Julia;
+    View.Centre_Re = R.Centre_Re;
+    View.Centre_Im = R.Centre_Im;
+    View.Width = R.Plane_Width;
+    View.Height = R.Plane_Height;
+    View.Image_Width = R.Width;
+    View.Image_Height = R.Height;
+    View.Iterations = R.Iterations;
+    View.Threshold = std::strtod(R.Threshold.c_str(), nullptr);
+    View.C_Re = R.C_Re;
+    View.C_Im = R.C_Im;
+    return View;
+}
+
+int Render_Deep(const Request& R, Engines& With, const Render_Options& Options, const Progress_Watch& Watch,
+                Render_Report& Report)
+{
+    const Deep_View View = Deep_View_Of(R);
     const std::string Refusal = Check_View(View);
     if (!Refusal.empty()) {
         Complain("the deep engine refuses the view: " + Refusal);
         return 2;
     }
-    Deep_Renderer Renderer;
+    Deep_Renderer& Renderer = With.Deep();
     if (!Renderer.Ready()) {
         Complain("no usable device for the deep engine: " + Renderer.Device_Name());
         return 1;
     }
-    Render_Options Options;
-    Options.Approximation = R.Approximation;
     Deep_Picture Picture;
     std::string Message;
-    const bool Bar = R.Progress || isatty(STDERR_FILENO);
-    const Render_Status Status = Render_Watched(Renderer, View, Options, Picture, Message, Bar);
+    const Render_Status Status = Render_Watched(Renderer, View, Options, Watch, Picture, Message);
     if (Status != Render_Status::Finished) {
         const bool Refused = Status == Render_Status::Refused;
         Complain((Refused ? "the deep engine refuses the view: " : "the render did not finish: ") + Message);
@@ -167,10 +170,36 @@ int Render_Deep(const Request& R)
     if (const int Written = Write_Files(R, Picture))
         return Written;
     const Render_Stats& Stats = Renderer.Last_Stats();
-    std::printf("%s | %d x %d | %d iterations | deep, %s | %.3f ms\n", Renderer.Device_Name().c_str(), R.Width,
-                R.Height, R.Iterations, Number_Type_Name(Stats.Type), 1000 * Stats.Render_Seconds);
+    char Line[300];
+    std::snprintf(Line, sizeof Line, "%s | %d x %d | %d iterations | deep, %s | %.3f ms", Renderer.Device_Name().c_str(),
+                  R.Width, R.Height, R.Iterations, Number_Type_Name(Stats.Type), 1000 * Stats.Render_Seconds);
+    Report.Line = Line;
+    Report.Reference_Seconds = Stats.Reference_Seconds;
+    return 0;
+}
+
+int Render_Deep(const Request& R)
+{
+    Engines With;
+    Render_Options Options;
+    Options.Approximation = R.Approximation;
+    Progress_Bar Shown;
+    const bool Bar = R.Progress || isatty(STDERR_FILENO);
+    double Seconds = 0;
+    const auto Watch = [&](const Render_Progress& Progress, double So_Far) {
+        Seconds = So_Far;
+        if (Bar && So_Far >= Bar_Delay_Seconds)
+            Shown.Draw(Progress, So_Far);
+    };
+    Render_Report Report;
+    const int Status = Render_Deep(R, With, Options, Watch, Report);
+    if (Shown.Drawn()) // and so the renderer made
+        Shown.Finish(With.Deep().Progress(), Seconds);
+    if (Status != 0)
+        return Status;
+    std::printf("%s\n", Report.Line.c_str());
     if (R.Stats)
-        Print_Stats(Stats);
+        Print_Stats(With.Deep().Last_Stats());
     return 0;
 }
 

@@ -1,9 +1,9 @@
 // Which engine renders a request, and the combinations of options that neither can render.
 //
-// The float engine's limit is the one Vorlane's status line gives notice of: once a pixel is less than
-// 8 single-precision steps of the centre wide, neighbouring pixels start to land on the same float and
-// zooming further only enlarges them.
+// The float engine renders while it resolves the view, by the rule the program follows too.
 #include "RenderTool.h"
+
+#include "FloatReach.h"
 
 #include <cerrno>
 #include <cmath>
@@ -14,8 +14,6 @@ namespace {
 
 using Kestrine_Deep::Colouring;
 
-constexpr double Float_Steps_Per_Pixel = 8;
-
 // The float nearest the text; 0 where it is too small for a normal float.
 float Float_Of(const std::string& Text)
 {
@@ -24,47 +22,31 @@ float Float_Of(const std::string& Text)
     return errno == ERANGE && std::fabs(Value) < 1 ? 0.0f : Value;
 }
 
-// The distance from |Value| to the next float up: the resolution of single precision there.
-double Float_Step(float Value)
-{
-    const float Magnitude = std::fabs(Value);
-    return double(std::nextafter(Magnitude, INFINITY)) - double(Magnitude);
-}
-
-// The float engine's view: its centre as floats, the spacing of its columns and rows.
-struct Float_Grid {
-    float Centre_X, Centre_Y;
-    double Step_X, Step_Y;
+// The spacing of one axis's pixels, and the least that the float engine resolves there.
+struct Axis_Reach {
+    double Spacing, Least;
 };
 
-Float_Grid Grid_Of(const Request& R)
+Axis_Reach Reach_Of(float Min, float Max, int Pixels)
 {
-    const double Columns = R.Width - 1, Rows = R.Height - 1;
-    if (R.Bounds_Given) {
-        const double Height = R.Square ? double(R.X_Max - R.X_Min) * R.Height / R.Width : double(R.Y_Max - R.Y_Min);
-        return {(R.X_Min + R.X_Max) / 2, (R.Y_Min + R.Y_Max) / 2, double(R.X_Max - R.X_Min) / Columns, Height / Rows};
-    }
-    const double Width = Float_Of(R.Plane_Width);
-    const double Height = R.Square ? Width * R.Height / R.Width : Width;
-    return {Float_Of(R.Centre_Re), Float_Of(R.Centre_Im), Width / Columns, Height / Rows};
+    const float Size = Max - Min;
+    const float Centre = static_cast<float>(double(Size) * 0.5 + Min);
+    return {Pixels > 1 ? double(Size) / (Pixels - 1) : 0.0, Float_Steps_Per_Pixel * Float_Step(Centre)};
 }
 
-// Whether the float engine resolves the view; if not, Why says by how much it falls short. A single
-// column or row has no spacing along its axis, and nothing to resolve there.
+// Whether the float engine resolves the view; if not, Why says by how much it falls short.
 bool Float_Suffices(const Request& R, std::string& Why)
 {
-    const Float_Grid Grid = Grid_Of(R);
-    const double Limit_X = Float_Steps_Per_Pixel * Float_Step(Grid.Centre_X);
-    const double Limit_Y = Float_Steps_Per_Pixel * Float_Step(Grid.Centre_Y);
-    const bool Fine_X = R.Width > 1 && std::fabs(Grid.Step_X) < Limit_X;
-    const bool Fine_Y = R.Height > 1 && std::fabs(Grid.Step_Y) < Limit_Y;
-    if (!Fine_X && !Fine_Y)
+    const Float_Window Window = Float_Window_Of(R);
+    if (Float_Resolves(Window, R.Width, R.Height))
         return true;
-    const double Step = Fine_X ? std::fabs(Grid.Step_X) : std::fabs(Grid.Step_Y);
+    const Axis_Reach X = Reach_Of(Window.X_Min, Window.X_Max, R.Width);
+    const Axis_Reach Y = Reach_Of(Window.Y_Min, Window.Y_Max, R.Height);
+    const Axis_Reach& Short = R.Width > 1 && !(X.Spacing >= X.Least) ? X : Y;
     char Text[200];
-    if (Step > 0)
+    if (Short.Spacing > 0 && std::isfinite(Short.Spacing))
         std::snprintf(Text, sizeof Text, "its pixels are %.3g apart, under %g single-precision steps (%.3g) at the centre",
-                      Step, Float_Steps_Per_Pixel, Fine_X ? Limit_X : Limit_Y);
+                      Short.Spacing, Float_Steps_Per_Pixel, Short.Least);
     else
         std::snprintf(Text, sizeof Text, "its width is below single precision's range");
     Why = Text;
@@ -112,6 +94,31 @@ std::string Deep_Refusal(const Request& R)
 }
 
 } // namespace
+
+Float_Window Float_Window_Of(const Request& R)
+{
+    Float_Window W{R.X_Min, R.X_Max, R.Y_Min, R.Y_Max};
+    if (R.Bounds_Given) {
+        if (R.Square) {
+            const float Centre = (W.Y_Min + W.Y_Max) / 2;
+            const float Half = (W.X_Max - W.X_Min) * float(R.Height) / float(R.Width) / 2;
+            W.Y_Min = Centre - Half;
+            W.Y_Max = Centre + Half;
+        }
+        return W;
+    }
+    // A position's view, edge by edge the float nearest the exact one, as the program renders it.
+    if (!R.Plane_Height.empty()) {
+        Plane_View Exact;
+        if (!Exact.Set(R.Centre_Re, R.Centre_Im, R.Plane_Width, R.Plane_Height))
+            return {NAN, NAN, NAN, NAN};
+        return Exact.Edges();
+    }
+    const float Centre_X = Float_Of(R.Centre_Re), Centre_Y = Float_Of(R.Centre_Im);
+    const float Width = Float_Of(R.Plane_Width);
+    const float Height = R.Square ? Width * float(R.Height) / float(R.Width) : Width;
+    return {Centre_X - Width / 2, Centre_X + Width / 2, Centre_Y - Height / 2, Centre_Y + Height / 2};
+}
 
 Engine Choose_Engine(const Request& R, std::string& Refusal)
 {

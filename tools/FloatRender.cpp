@@ -10,10 +10,6 @@
 namespace Render_Tool {
 namespace {
 
-struct Window {
-    float X_Min, X_Max, Y_Min, Y_Max;
-};
-
 bool Read_Float(const std::string& Text, float& Value)
 {
     char* End = nullptr;
@@ -23,22 +19,6 @@ bool Read_Float(const std::string& Text, float& Value)
         return false;
     Value = Read;
     return true;
-}
-
-// The view's bounds from whichever form was given.
-Window Fit_Window(const Request& R, float Centre_X, float Centre_Y, float Plane_Width)
-{
-    Window W{R.X_Min, R.X_Max, R.Y_Min, R.Y_Max};
-    if (!R.Bounds_Given) {
-        const float Height = R.Square ? Plane_Width * float(R.Height) / float(R.Width) : Plane_Width;
-        W = {Centre_X - Plane_Width / 2, Centre_X + Plane_Width / 2, Centre_Y - Height / 2, Centre_Y + Height / 2};
-    } else if (R.Square) {
-        const float Centre = (W.Y_Min + W.Y_Max) / 2;
-        const float Half = (W.X_Max - W.X_Min) * float(R.Height) / float(R.Width) / 2;
-        W.Y_Min = Centre - Half;
-        W.Y_Max = Centre + Half;
-    }
-    return W;
 }
 
 struct Float_Numbers {
@@ -65,34 +45,42 @@ bool Read_Numbers(const Request& R, Float_Numbers& N)
 
 } // namespace
 
-int Render_Float(const Request& R)
+int Render_Float(const Request& R, Engines& With, Render_Report& Report)
 {
     Float_Numbers N{};
     if (!Read_Numbers(R, N))
         return 2;
-    Pellarion Engine;
+    Pellarion& Engine = With.Float();
     if (!Engine.GPU_Available) {
         std::fprintf(stderr, "kestrine-render: no usable device (runtime %d, driver %d)\n", Engine.Runtime_Version,
                      Engine.Driver_Version);
         return 1;
     }
-    const Window W = Fit_Window(R, N.Centre_X, N.Centre_Y, N.Plane_Width);
+    const Float_Window W = Float_Window_Of(R);
     Engine.Compute_Init(R.Width, R.Height, W.X_Min, W.X_Max, W.Y_Min, W.Y_Max, static_cast<Colormap_t>(R.Colormap));
     if (R.Mandelbrot)
         Engine.Compute_MandelBrot(N.Threshold, R.Iterations, 50);
     else
         Engine.Compute_Julia(N.Threshold, R.Iterations, 50, N.C_Real, N.C_Imag);
-    if (!Engine.Host_Image) {
+    if (!Engine.Host_Image || Engine.Width != R.Width || Engine.Height != R.Height) {
         Complain("the engine cannot hold a " + std::to_string(R.Width) + " x " + std::to_string(R.Height) + " image");
         return 1;
     }
+    const std::string Place = Position_Text(Position_Of(R, &W));
     std::string Problem;
-    if (!Write_Picture(R.Output, Engine.Host_Image, R.Width, R.Height, Problem)) {
+    if (!R.Output.empty() && !Write_Picture(R.Output, Engine.Host_Image, R.Width, R.Height, Place, Problem)) {
         Complain("cannot write " + R.Output + ": " + Problem);
         return 1;
     }
-    std::printf("%s | %d x %d | %d iterations | %.3f ms\n", Engine.GPU_Name, R.Width, R.Height, R.Iterations,
-                Engine.Elapsed_Time);
+    if (!R.Position_Output.empty() && !Write_Text(R.Position_Output, Place)) {
+        Complain("cannot write " + R.Position_Output);
+        return 1;
+    }
+    char Line[300];
+    std::snprintf(Line, sizeof Line, "%s | %d x %d | %d iterations | %.3f ms", Engine.GPU_Name, R.Width, R.Height,
+                  R.Iterations, Engine.Elapsed_Time);
+    Report.Line = Line;
+    Report.Reference_Seconds = 0;
     return 0;
 }
 

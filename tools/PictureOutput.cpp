@@ -28,7 +28,7 @@ bool Write_Ppm(const std::string& Path, const std::uint8_t* Rgba, int Width, int
 
 #if defined(KESTRINE_RENDER_WITH_QT)
 bool Write_With_Qt(const std::string& Path, const std::string& Extension, const std::uint8_t* Rgba, int Width,
-                   int Height, std::string& Problem)
+                   int Height, const std::string& Position_Text, std::string& Problem)
 {
     // The engines' bytes are R, G, B, A in memory: exactly QImage's RGBA8888.
     const QImage Image(Rgba, Width, Height, 4 * Width, QImage::Format_RGBA8888);
@@ -37,8 +37,14 @@ bool Write_With_Qt(const std::string& Path, const std::string& Extension, const 
         Problem = File.errorString().toStdString();
         return false;
     }
-    QImageWriter Writer(&File, Extension.empty() ? QByteArray("png") : QByteArray(Extension.c_str()).toLower());
-    if (!Writer.write(Image.convertToFormat(QImage::Format_RGB888))) {
+    const QByteArray Format = Extension.empty() ? QByteArray("png") : QByteArray(Extension.c_str()).toLower();
+    QImageWriter Writer(&File, Format);
+    QImage Written = Image.convertToFormat(QImage::Format_RGB888);
+    // The program opens a picture at the place it shows, as it does its own saved pictures. Set on the
+    // image, not the writer, which would fold the text's lines into one.
+    if (Format == "png" && !Position_Text.empty())
+        Written.setText(QStringLiteral("Vorlane-Position"), QString::fromStdString(Position_Text));
+    if (!Writer.write(Written)) {
         Problem = Writer.errorString().toStdString();
         return false;
     }
@@ -52,7 +58,8 @@ bool Write_With_Qt(const std::string& Path, const std::string& Extension, const 
 
 } // namespace
 
-bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width, int Height, std::string& Problem)
+bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width, int Height,
+                   [[maybe_unused]] const std::string& Position_Text, std::string& Problem)
 {
     const std::size_t Dot = Path.find_last_of('.');
     const std::string Extension = Dot == std::string::npos ? "" : Path.substr(Dot + 1);
@@ -61,7 +68,7 @@ bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width,
         return Write_Ppm(Path, Rgba, Width, Height);
     }
 #if defined(KESTRINE_RENDER_WITH_QT)
-    return Write_With_Qt(Path, Extension, Rgba, Width, Height, Problem);
+    return Write_With_Qt(Path, Extension, Rgba, Width, Height, Position_Text, Problem);
 #else
     Problem = "this build writes only PPM files (.ppm)";
     return false;

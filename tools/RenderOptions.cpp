@@ -114,6 +114,16 @@ bool Read_Colouring(const std::string& Text, Kestrine_Deep::Colouring& Value)
     return false;
 }
 
+// "A-B", frame numbers from 0 with A no later than B.
+bool Read_Range(const std::string& Text, int& First, int& Last)
+{
+    const std::size_t Dash = Text.find('-', 1);
+    if (Dash == std::string::npos)
+        return false;
+    return Read_Int(Text.substr(0, Dash).c_str(), First) && Read_Int(Text.c_str() + Dash + 1, Last) && First >= 0 &&
+           First <= Last;
+}
+
 bool Read_Switch(const std::string& Text, bool& Value)
 {
     Value = Text == "on";
@@ -168,8 +178,10 @@ Outcome Read_View_Option(const std::string& Option, Option_Reader& In, Request& 
 {
     if (Option == "--mandelbrot")
         return Of(R.Mandelbrot = true);
-    if (Option == "--square")
+    if (Option == "--square") {
+        R.Plane_Height.clear();
         return Of(R.Square = true);
+    }
     if (Option == "--stats")
         return Of(R.Stats = true);
     if (Option == "--progress")
@@ -178,8 +190,12 @@ Outcome Read_View_Option(const std::string& Option, Option_Reader& In, Request& 
         return Of(In.Decimals({&R.C_Re, &R.C_Im}));
     if (Option == "--center" || Option == "--centre")
         return Of(In.Decimals({&R.Centre_Re, &R.Centre_Im}));
-    if (Option == "--width")
+    if (Option == "--width") {
+        R.Plane_Height.clear(); // the rows follow the new width, not a position's height
         return Of(In.Decimals({&R.Plane_Width}, true));
+    }
+    if (Option == "--zoom-to")
+        return Of(In.Decimals({&R.Zoom_To}, true));
     if (Option == "--window")
         return Of(R.Bounds_Given = In.Floats({&R.X_Min, &R.X_Max, &R.Y_Min, &R.Y_Max}));
     if (Option == "--size" && In.Values(1) && std::strchr(In.Peek(), 'x'))
@@ -220,12 +236,19 @@ Outcome Read_Valued_Option(const std::string& Option, const std::string& Value, 
         return Of(!(R.Output = Value).empty());
     if (Option == "--counts")
         return Of(!(R.Counts_Output = Value).empty());
+    if (Option == "--save-position")
+        return Of(!(R.Position_Output = Value).empty());
+    if (Option == "--frames")
+        return Of(Read_Int(Value.c_str(), R.Frames) && R.Frames > 0);
+    if (Option == "--frame-range")
+        return Of(Read_Range(Value, R.First_Frame, R.Last_Frame));
     return Outcome::Unknown;
 }
 
-const char* const Valued_Options[] = {"--set",    "--threshold",     "--iterations", "--colormap",
-                                      "--engine", "--colouring",     "--coloring",   "--density",
-                                      "--approximation", "--out",    "--counts"};
+const char* const Valued_Options[] = {"--set",           "--threshold", "--iterations",    "--colormap",
+                                      "--engine",        "--colouring", "--coloring",      "--density",
+                                      "--approximation", "--out",       "--counts",        "--save-position",
+                                      "--frames",        "--frame-range"};
 
 Outcome Read_Option(const std::string& Option, Option_Reader& In, Request& R)
 {
@@ -236,6 +259,27 @@ Outcome Read_Option(const std::string& Option, Option_Reader& In, Request& R)
         if (Option == Name && In.Values(1))
             return Read_Valued_Option(Option, In.Next(), R);
     return Outcome::Unknown;
+}
+
+// A zoom video's options come together, and each file it writes has a place for the frame's number.
+template <typename Failure> bool Frames_Make_Sense(Request& R, const Failure& Fail)
+{
+    if (R.Frames == 0)
+        return R.Zoom_To.empty() && R.Last_Frame < 0 ? true : Fail("--zoom-to and --frame-range need --frames");
+    if (R.Zoom_To.empty())
+        return Fail("--frames needs --zoom-to, the last frame's width");
+    if (R.Bounds_Given)
+        return Fail("--frames zooms about the view's centre: give --center and --width, not --window");
+    if (R.Last_Frame < 0)
+        R.Last_Frame = R.Frames - 1;
+    if (R.Last_Frame >= R.Frames)
+        return Fail("--frame-range goes past the last frame, " + std::to_string(R.Frames - 1));
+    for (const std::string* Name : {&R.Output, &R.Counts_Output, &R.Position_Output}) {
+        const std::string Fault = Frame_Pattern_Fault(*Name);
+        if (!Name->empty() && !Fault.empty())
+            return Fail(Fault);
+    }
+    return true;
 }
 
 } // namespace
@@ -257,6 +301,14 @@ bool Parse_Command_Line(int argc, char** argv, Request& R, bool& Help)
             Help = true;
             return true;
         }
+        if (Option == "--position") {
+            std::string Problem;
+            if (i + 1 == argc)
+                return Fail("--position needs a file");
+            if (!Load_Position(argv[++i], R, Problem))
+                return Fail("no position read from " + Problem);
+            continue;
+        }
         Option_Reader In(argc, argv, i);
         const Outcome Read = Read_Option(Option, In, R);
         if (Read == Outcome::Unknown)
@@ -269,7 +321,7 @@ bool Parse_Command_Line(int argc, char** argv, Request& R, bool& Help)
         return Fail("no output file (--out FILE, or --counts FILE for the deep engine)");
     if (R.Width <= 0 || R.Height <= 0)
         return Fail("the size must be positive in both directions");
-    return true;
+    return Frames_Make_Sense(R, Fail);
 }
 
 } // namespace Render_Tool

@@ -6,6 +6,46 @@
 // engine's own render time.
 #include "RenderTool.h"
 
+#include <Pellarion.h>
+
+namespace Render_Tool {
+
+Engines::Engines() = default;
+Engines::~Engines() = default;
+
+Pellarion& Engines::Float()
+{
+    if (!Float_Engine)
+        Float_Engine = std::make_unique<Pellarion>();
+    return *Float_Engine;
+}
+
+Kestrine_Deep::Deep_Renderer& Engines::Deep()
+{
+    if (!Deep_Engine)
+        Deep_Engine = std::make_unique<Kestrine_Deep::Deep_Renderer>();
+    return *Deep_Engine;
+}
+
+} // namespace Render_Tool
+
+namespace {
+
+int Render_One(const Render_Tool::Request& R, Render_Tool::Engine Chosen)
+{
+    using namespace Render_Tool;
+    if (Chosen == Engine::Deep)
+        return Render_Deep(R);
+    Engines With;
+    Render_Report Report;
+    const int Status = Render_Float(R, With, Report);
+    if (Status == 0)
+        std::printf("%s\n", Report.Line.c_str());
+    return Status;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     using namespace Render_Tool;
@@ -17,11 +57,13 @@ int main(int argc, char** argv)
         Print_Usage(stdout);
         return 0;
     }
+    if (R.Frames > 0)
+        return Render_Frames(R);
     std::string Refusal;
     const Engine Chosen = Choose_Engine(R, Refusal);
     if (!Refusal.empty()) {
         Complain(Refusal);
         return 2;
     }
-    return Chosen == Engine::Deep ? Render_Deep(R) : Render_Float(R);
+    return Render_One(R, Chosen);
 }

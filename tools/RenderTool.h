@@ -4,10 +4,17 @@
 
 #include <KestrineDeep.h>
 
+#include "PlaneView.h"
+#include "Position.h"
+
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+class Pellarion;
 
 namespace Render_Tool {
 
@@ -20,6 +27,9 @@ struct Request {
     // The view as typed, checked as decimal numbers: the deep engine reads every digit, the float
     // engine reads them as floats once it is chosen.
     std::string Centre_Re = "0", Centre_Im = "0", Plane_Width = "4";
+    // The rows' extent, as a position gives it; then both engines take the view exactly as the program
+    // does. Empty: the width (or, with Square, what square pixels need).
+    std::string Plane_Height;
     std::string C_Re = "-0.4001", C_Im = "0.6";
     // The float engine's other form of the view: the four bounds (the height follows with Square).
     bool Bounds_Given = false;
@@ -36,7 +46,12 @@ struct Request {
     bool Approximation_Given = false;
     bool Stats = false;
     bool Progress = false; // the bar even when stderr is not a terminal
-    std::string Output, Counts_Output;
+    std::string Output, Counts_Output, Position_Output;
+    // A zoom video: Frames pictures from the view's width to Zoom_To at a constant factor a frame, of
+    // which frames First_Frame to Last_Frame are rendered (numbered from 0).
+    int Frames = 0;
+    std::string Zoom_To;
+    int First_Frame = 0, Last_Frame = -1;
 };
 
 // Prints "kestrine-render: Why" on stderr.
@@ -51,12 +66,67 @@ bool Parse_Command_Line(int argc, char** argv, Request& R, bool& Help);
 // suffices. Empty Refusal when R can be rendered by it, else why not.
 Engine Choose_Engine(const Request& R, std::string& Refusal);
 
-// Each renders R, writes its files and prints a line; the process's exit status.
-int Render_Float(const Request& R);
+// The float engine's window for R: the bounds given, or those of its centre and extents.
+Float_Window Float_Window_Of(const Request& R);
+
+// The deep engine's view for R.
+Kestrine_Deep::Deep_View Deep_View_Of(const Request& R);
+
+// The engines, each made when first used and kept for the requests that follow (the deep one keeps its
+// reference orbit from one to the next).
+class Engines {
+public:
+    Engines();
+    ~Engines();
+    Pellarion& Float();
+    Kestrine_Deep::Deep_Renderer& Deep();
+
+private:
+    std::unique_ptr<Pellarion> Float_Engine;
+    std::unique_ptr<Kestrine_Deep::Deep_Renderer> Deep_Engine;
+};
+
+// What a render prints, and the seconds its reference orbit took.
+struct Render_Report {
+    std::string Line;
+    double Reference_Seconds = 0;
+};
+
+// Called now and then while a deep render runs: its progress, and the seconds since it started.
+using Progress_Watch = std::function<void(const Kestrine_Deep::Render_Progress& Progress, double Seconds)>;
+
+// Each renders R and writes its files; the process's exit status (having said why, unless 0).
+int Render_Float(const Request& R, Engines& With, Render_Report& Report);
+int Render_Deep(const Request& R, Engines& With, const Kestrine_Deep::Render_Options& Options,
+                const Progress_Watch& Watch, Render_Report& Report);
+// The one render of R, with a progress bar for a deep render that takes a while.
 int Render_Deep(const Request& R);
 
-// Writes RGBA pixels, row 0 first, in the format the extension names; on failure, Problem says why.
-bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width, int Height, std::string& Problem);
+// The frames of a zoom video, R.First_Frame to R.Last_Frame; the exit status.
+int Render_Frames(const Request& R);
+
+// A zoom video's file names, such as "frame-%05d.png": one %d, with a width and a 0 to pad it if
+// wanted, where the frame's number goes, and %% for a percent sign. Empty when Pattern is one, else why
+// not; and the name of one frame's file.
+std::string Frame_Pattern_Fault(const std::string& Pattern);
+std::string Frame_Name(const std::string& Pattern, int Frame);
+
+// Frame Frame of a zoom video in Frames steps from R's view to one Zoom_To wide, about R's centre:
+// both extents times (Zoom_To / width)^(Frame / (Frames - 1)), the first and the last frame's width as
+// typed. Its files are named by the patterns.
+Request Frame_Request(const Request& R, int Frame);
+
+// The position R renders, with the float engine's window where it renders with that engine; and the
+// request that --position reads from a file (a position, or a picture that carries one).
+Position Position_Of(const Request& R, const Float_Window* Float_Engines);
+bool Load_Position(const std::string& Path, Request& R, std::string& Problem);
+// Writes the text of the position, whole or not at all.
+bool Write_Text(const std::string& Path, const std::string& Text);
+
+// Writes RGBA pixels, row 0 first, in the format the extension names, a PNG carrying the position text;
+// on failure, Problem says why.
+bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width, int Height,
+                   const std::string& Position_Text, std::string& Problem);
 
 // "KESTRINE-COUNTS W H N\n", then the counts as little-endian 32-bit integers, row 0 first.
 bool Write_Counts(const std::string& Path, const Kestrine_Deep::Deep_Picture& Picture);

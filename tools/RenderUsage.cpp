@@ -25,6 +25,10 @@ const char* const Usage_Text =
     "  --colormap NAME|1-7       HOT, JET, HSV, BONE, MORGENSTEMNING, SKY or ABYSS (default MORGENSTEMNING)\n"
     "  --size WxH | --size W H   the image in pixels (default 800x600)\n"
     "  --out FILE                where to write it; the extension picks the format%s\n"
+    "  --position FILE           the view, iterations, threshold, Julia constant and colouring of a\n"
+    "                            position Vorlane saved (.vorlane), or of a PNG that carries one; options\n"
+    "                            after it change what they name (--width or --square: the height too)\n"
+    "  --save-position FILE      also write the position rendered; PNG pictures carry it in any case\n"
     "  --help                    this text\n"
     "\n"
     "Engines. The float engine (Pellarion) iterates every pixel in single precision; the deep engine\n"
@@ -44,7 +48,15 @@ const char* const Usage_Text =
     "  --stats                   deep: print the number type, times and steps per pixel\n"
     "  --progress                deep: a progress bar on stderr for renders over a second, even when\n"
     "                            stderr is not a terminal (where it is, the bar is shown anyway)\n"
-    "The centre, the width and the Julia constant are read to every digit typed by the deep engine.\n";
+    "The centre, the width and the Julia constant are read to every digit typed by the deep engine.\n"
+    "\n"
+    "Zoom videos. The files' names hold one %%d for the frame's number, as in 'frame-%%05d.png'.\n"
+    "  --frames N                N frames from the view's width to --zoom-to's at a constant zoom factor\n"
+    "                            a frame, about the view's centre; each frame takes its engine as above,\n"
+    "                            and one reference orbit serves every deep frame\n"
+    "  --zoom-to W               the last frame's width\n"
+    "  --frame-range A-B         render frames A to B only (numbered from 0), to spread a video over\n"
+    "                            machines: the frames are the same however the run is divided\n";
 
 } // namespace
 

@@ -1,0 +1,149 @@
+// kestrine-render's positions: the one a request renders, written beside or into its picture, and the
+// one --position reads into a request.
+#include "RenderTool.h"
+
+#if defined(KESTRINE_RENDER_WITH_QT)
+#include <QImage>
+#include <QImageReader>
+#include <QString>
+#endif
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace Render_Tool {
+namespace {
+
+constexpr char Picture_Key[] = "Vorlane-Position";
+constexpr std::streamsize Longest_Position_File = 1 << 20; // a position is a few hundred bytes
+
+bool Ends_With(const std::string& Text, const std::string& End)
+{
+    if (Text.size() < End.size())
+        return false;
+    for (std::size_t i = 0; i < End.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(Text[Text.size() - End.size() + i])) != End[i])
+            return false;
+    return true;
+}
+
+// The text of a position file, or the one a PNG carries; false, having said why, when there is none.
+bool Read_Source(const std::string& Path, std::string& Text, std::string& Problem)
+{
+    if (Ends_With(Path, ".png")) {
+#if defined(KESTRINE_RENDER_WITH_QT)
+        // The image's own text: the reader's text() passes through a form that splits values at blank
+        // lines and trims them.
+        QImageReader Reader(QString::fromLocal8Bit(Path.c_str()));
+        const QImage Picture = Reader.read();
+        Text = Picture.text(QString::fromLatin1(Picture_Key)).toStdString();
+        if (Text.empty())
+            Problem = Picture.isNull() ? Reader.errorString().toStdString() : "the picture carries no position";
+        return !Text.empty();
+#else
+        Problem = "this build reads no pictures; give the position's own file";
+        return false;
+#endif
+    }
+    std::ifstream File(Path, std::ios::binary);
+    if (!File) {
+        Problem = "cannot be opened";
+        return false;
+    }
+    std::string Read(Longest_Position_File + 1, '\0');
+    File.read(Read.data(), Longest_Position_File + 1);
+    if (File.bad() || File.gcount() > Longest_Position_File) {
+        Problem = File.bad() ? "cannot be read" : "is far too long for a position";
+        return false;
+    }
+    Read.resize(static_cast<std::size_t>(File.gcount()));
+    Text = std::move(Read);
+    return true;
+}
+
+Kestrine_Deep::Colouring Colouring_Named(const std::string& Name)
+{
+    using Kestrine_Deep::Colouring;
+    for (const Colouring Mode : {Colouring::Cycle, Colouring::Smooth})
+        if (Name == Kestrine_Deep::Colouring_Name(Mode))
+            return Mode;
+    return Colouring::Table;
+}
+
+} // namespace
+
+Position Position_Of(const Request& R, const Float_Window* Float_Engines)
+{
+    Position Place;
+    Place.Mandelbrot = R.Mandelbrot;
+    Plane_View Exact;
+    if (Float_Engines) {
+        // The view the float engine rendered: exactly its edges, which read back to the same floats.
+        const Float_Window& W = *Float_Engines;
+        Exact.Set_Edges(W.X_Min, W.X_Max, W.Y_Min, W.Y_Max);
+        Place.Centre_Re = Exact.Exact_Centre(Axis::Real);
+        Place.Centre_Im = Exact.Exact_Centre(Axis::Imaginary);
+        Place.Width = Exact.Exact_Extent(Axis::Real);
+        Place.Height = Exact.Exact_Extent(Axis::Imaginary);
+    } else {
+        // The deep engine's view as typed; without a height its pixels are square.
+        Place.Centre_Re = R.Centre_Re;
+        Place.Centre_Im = R.Centre_Im;
+        Place.Width = R.Plane_Width;
+        Place.Height = R.Plane_Height;
+        if (Place.Height.empty() && Exact.Set("0", "0", R.Plane_Width, R.Plane_Width)) {
+            Exact.Make_Square(R.Width, R.Height);
+            Place.Height = Exact.Exact_Extent(Axis::Imaginary);
+        }
+    }
+    Place.Iterations = R.Iterations;
+    Place.Threshold = R.Threshold;
+    Place.Julia_Re = R.C_Re;
+    Place.Julia_Im = R.C_Im;
+    Place.Colormap = Colormap_Name(R.Colormap);
+    Place.Colouring = Kestrine_Deep::Colouring_Name(R.Colouring);
+    Place.Density = R.Density;
+    return Place;
+}
+
+bool Load_Position(const std::string& Path, Request& R, std::string& Problem)
+{
+    std::string Text;
+    Position Place;
+    if (!Read_Source(Path, Text, Problem) || !Read_Position(Text, Place, Problem)) {
+        Problem = Path + ": " + Problem;
+        return false;
+    }
+    R.Mandelbrot = Place.Mandelbrot;
+    R.Centre_Re = Place.Centre_Re;
+    R.Centre_Im = Place.Centre_Im;
+    R.Plane_Width = Place.Width;
+    R.Plane_Height = Place.Height;
+    R.Bounds_Given = R.Square = false;
+    R.Iterations = static_cast<int>(Place.Iterations);
+    R.Threshold = Place.Threshold;
+    R.C_Re = Place.Julia_Re;
+    R.C_Im = Place.Julia_Im;
+    R.Colormap = Colormap_Value(Place.Colormap);
+    R.Colouring = Colouring_Named(Place.Colouring);
+    R.Density = Place.Density;
+    return true;
+}
+
+bool Write_Text(const std::string& Path, const std::string& Text)
+{
+    // Written beside the file and renamed over it, so that a failure leaves no half a position.
+    const std::string Temporary = Path + ".part";
+    std::FILE* File = std::fopen(Temporary.c_str(), "wb");
+    if (!File)
+        return false;
+    const bool Written = std::fwrite(Text.data(), 1, Text.size(), File) == Text.size();
+    if (std::fclose(File) != 0 || !Written || std::rename(Temporary.c_str(), Path.c_str()) != 0) {
+        std::remove(Temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace Render_Tool
