@@ -23,6 +23,35 @@ double Log10_Of(mpfr_srcptr Value)
     return std::log10(std::fabs(Mantissa)) + double(Exponent) * Log10_Of_2;
 }
 
+// Decimal texts and binary precisions go together: d significant digits are read into B(d) bits, the
+// fewest that keep every digit, and p bits are written as D(p) digits, the most that B reads back into
+// no more than p bits. Since D(B(d)) = d and B(d) bits keep d digits, a text written and read again is
+// written the same: positions do not grow with every pass. In integers, so that both always agree.
+constexpr long long Bits_Per_Digit_E9 = 3321928095; // log2(10), times 10^9 and rounded up
+
+mpfr_prec_t Bits_For_Digits(long long Digits)
+{
+    return mpfr_prec_t((Digits * Bits_Per_Digit_E9 + 999999999) / 1000000000 + 1);
+}
+
+int Digits_For_Bits(mpfr_prec_t Bits)
+{
+    return int(std::max<long long>(1, (static_cast<long long>(Bits) - 1) * 1000000000 / Bits_Per_Digit_E9));
+}
+
+// The significant digits of a decimal's mantissa: its digits from the first nonzero one on.
+long long Significant_Digits(const std::string& Text)
+{
+    long long Digits = 0;
+    for (const char Each : Text) {
+        if (Each == 'e' || Each == 'E')
+            break;
+        if (Each >= '0' && Each <= '9' && (Digits > 0 || Each != '0'))
+            ++Digits;
+    }
+    return Digits;
+}
+
 std::string Formatted(const char* Format, int Digits, mpfr_srcptr Value)
 {
     char* Text = nullptr;
@@ -33,12 +62,10 @@ std::string Formatted(const char* Format, int Digits, mpfr_srcptr Value)
     return Result;
 }
 
-// Scientific notation to every bit Value holds, without the zeros that end its mantissa: the same
-// number, read back, in a text that people can read.
+// Scientific notation to the digits that Bits hold, without the zeros that end its mantissa.
 std::string Exact_Text_Of(mpfr_srcptr Value, mpfr_prec_t Bits)
 {
-    const int Digits = int(std::ceil(double(Bits) * Log10_Of_2)) + 2;
-    std::string Text = Formatted("%.*Re", Digits, Value);
+    std::string Text = Formatted("%.*Re", Digits_For_Bits(Bits) - 1, Value);
     const std::size_t Exponent = Text.find('e');
     if (Exponent == std::string::npos || Text.find('.') == std::string::npos)
         return Text;
@@ -151,8 +178,8 @@ bool Plane_View::Zoom(double Factor)
 
 bool Plane_View::Set_Centre(const std::string& Re, const std::string& Im)
 {
-    // Every typed digit is kept: 3.33 bits a digit, and the depth's own bits besides.
-    const mpfr_prec_t Typed = mpfr_prec_t(std::max(Re.size(), Im.size()) * 7 / 2 + 64);
+    // Every typed digit is kept, and the depth's own bits besides.
+    const mpfr_prec_t Typed = std::max<mpfr_prec_t>(64, Bits_For_Digits(std::max(Significant_Digits(Re), Significant_Digits(Im))));
     Big_Real New_Re(std::max(Typed, Centre_Bits())), New_Im(std::max(Typed, Centre_Bits()));
     char* End = nullptr;
     for (auto [Text, Out] : {std::pair{&Re, &New_Re}, std::pair{&Im, &New_Im}}) {
@@ -170,9 +197,10 @@ bool Plane_View::Set_Centre(const std::string& Re, const std::string& Im)
 bool Plane_View::Set(const std::string& Re, const std::string& Im, const std::string& Width_Text,
                      const std::string& Height_Text)
 {
-    Plane_View Read = *this;
+    // A new view, with nothing of this one's precision: as precise as its texts and its depth.
+    Plane_View Read;
     for (auto [Text, Out] : {std::pair{&Width_Text, &Read.Width}, std::pair{&Height_Text, &Read.Height}}) {
-        mpfr_set_prec(Out->Get(), mpfr_prec_t(std::max<std::size_t>(Text->size() * 7 / 2 + 64, 128)));
+        mpfr_set_prec(Out->Get(), std::max<mpfr_prec_t>(128, Bits_For_Digits(Significant_Digits(*Text))));
         char* End = nullptr;
         if (Text->empty() || (mpfr_strtofr(Out->Get(), Text->c_str(), &End, 10, MPFR_RNDN), *End != '\0') ||
             !mpfr_regular_p(Out->Get()) || mpfr_sgn(Out->Get()) <= 0)

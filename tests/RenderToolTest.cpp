@@ -7,7 +7,9 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -120,6 +122,9 @@ TEST(Render_Tool, RefusesWhatNeitherEngineCanRenderAndSaysWhy)
         {"--colouring smooth --window -1 1 -1 1", "--window is for the float engine"},
         {"--engine deep --iterations 0", "the deep engine refuses the view"},
         {"--colouring cycle --density 2", "--density applies to --colouring smooth"},
+        {"--position /nonexistent/place.vorlane", "no position read from /nonexistent/place.vorlane"},
+        {"--frames 3 --zoom-to 1e-3", "needs one %d for the frame's number"},
+        {"--frames 3", "--frames needs --zoom-to"},
     };
     for (const auto& Case : Cases) {
         std::remove(Out.c_str());
@@ -186,3 +191,100 @@ TEST(Render_Tool, DeepPicturesAreColouredByTableCycleAndSmoothCount)
 }
 
 } // namespace
+
+namespace {
+
+// The value of one "key = value" line of a position file.
+std::string Value_Of(const std::string& Position, const std::string& Key)
+{
+    const std::size_t At = Position.find("\n" + Key + " = ");
+    if (At == std::string::npos)
+        return {};
+    const std::size_t Start = At + Key.size() + 4;
+    return Position.substr(Start, Position.find('\n', Start) - Start);
+}
+
+double Number_Of(const std::string& Position, const std::string& Key)
+{
+    return std::strtod(Value_Of(Position, Key).c_str(), nullptr);
+}
+
+} // namespace
+
+// A position written with a picture renders that picture again, from its file or from the picture, with
+// either engine; and a position read and written again is the same file.
+TEST(Render_Tool, APositionRendersItsPictureAgain)
+{
+    const std::string Dir = testing::TempDir() + "kestrine-render-positions-";
+    const struct {
+        const char* View;
+        double Width, Height;
+    } Views[] = {
+        {"--mandelbrot --center -0.75 0.1 --width 0.3 --size 64x48", 0.3, 0.3},
+        {"--mandelbrot --center -0.743643887037151 0.131825904205330 --width 3e-9 --size 64x48 --colouring smooth "
+         "--iterations 3000", 3e-9, 3e-9 * 47 / 63},
+    };
+    for (const auto& View : Views) {
+        std::string Printed;
+        ASSERT_EQ(Run_Renderer(std::string(View.View) + " --out '" + Dir + "a.ppm' --save-position '" + Dir + "a.vorlane'",
+                               Printed), 0) << Printed;
+        const std::string Position = Read_File(Dir + "a.vorlane");
+        EXPECT_EQ(Value_Of(Position, "set"), "mandelbrot") << Position;
+        EXPECT_NEAR(Number_Of(Position, "width"), View.Width, View.Width * 1e-6) << Position;
+        EXPECT_NEAR(Number_Of(Position, "height"), View.Height, View.Height * 1e-6) << Position;
+        EXPECT_NEAR(Number_Of(Position, "centre-re"), -0.75, 0.01) << Position;
+
+        ASSERT_EQ(Run_Renderer("--position '" + Dir + "a.vorlane' --size 64x48 --out '" + Dir + "b.ppm' --save-position '" +
+                               Dir + "b.vorlane'", Printed), 0) << Printed;
+        EXPECT_EQ(Read_File(Dir + "b.ppm"), Read_File(Dir + "a.ppm")) << View.View;
+        EXPECT_EQ(Read_File(Dir + "b.vorlane"), Position);
+#if defined(KESTRINE_RENDER_WRITES_PNG)
+        ASSERT_EQ(Run_Renderer(std::string(View.View) + " --out '" + Dir + "a.png'", Printed), 0) << Printed;
+        ASSERT_EQ(Run_Renderer("--position '" + Dir + "a.png' --size 64x48 --out '" + Dir + "c.ppm'", Printed), 0) << Printed;
+        EXPECT_EQ(Read_File(Dir + "c.ppm"), Read_File(Dir + "a.ppm")) << View.View;
+#endif
+    }
+    std::string Printed;
+    std::ofstream(Dir + "bad.vorlane") << "set = mandelbrot\ncentre-re = 0\ncentre-im = 0.5x\nwidth = 1\n";
+    EXPECT_EQ(Run_Renderer("--position '" + Dir + "bad.vorlane' --out '" + Dir + "d.ppm'", Printed), 2);
+    EXPECT_NE(Printed.find("bad.vorlane: line 3: centre-im"), std::string::npos) << Printed;
+}
+
+// A zoom video's frames: a constant factor a frame from the first width to the last about one centre,
+// the float engine for the shallow ones, and the same files however the run is sliced.
+TEST(Render_Tool, AZoomVideosFramesAreTheSameHoweverTheRunIsSliced)
+{
+    const std::string Dir = testing::TempDir() + "kestrine-render-frames-";
+    const std::string Video = "--mandelbrot --center -0.743643887037151 0.131825904205330 --width 4 --frames 7 "
+                              "--zoom-to 1e-13 --size 40x30 --iterations 600";
+    const auto Files = [&](const std::string& Name) {
+        return " --out '" + Dir + Name + "-%02d.ppm' --save-position '" + Dir + Name + "-%02d.vorlane'";
+    };
+    std::string Whole, Printed;
+    ASSERT_EQ(Run_Renderer(Video + Files("whole"), Whole), 0) << Whole;
+    EXPECT_NE(Whole.find("whole-02.ppm | "), std::string::npos) << Whole;
+    EXPECT_NE(Whole.find("whole-06.ppm | "), std::string::npos) << Whole;
+    EXPECT_NE(Whole.find("deep, double"), std::string::npos) << Whole;
+    ASSERT_EQ(Run_Renderer(Video + " --frame-range 0-2" + Files("slice"), Printed), 0) << Printed;
+    ASSERT_EQ(Run_Renderer(Video + " --frame-range 3-6" + Files("slice"), Printed), 0) << Printed;
+    for (int Frame = 0; Frame < 7; ++Frame) {
+        const std::string Number = (Frame < 10 ? "0" : "") + std::to_string(Frame);
+        const std::string Picture = Read_File(Dir + "whole-" + Number + ".ppm");
+        const std::string Position = Read_File(Dir + "whole-" + Number + ".vorlane");
+        ASSERT_FALSE(Picture.empty()) << Frame;
+        EXPECT_EQ(Read_File(Dir + "slice-" + Number + ".ppm"), Picture) << Frame;
+        EXPECT_EQ(Read_File(Dir + "slice-" + Number + ".vorlane"), Position) << Frame;
+        // The float engine's frames have the window it renders, edges rounded to floats.
+        const double Width = std::exp(std::log(4.0) + Frame / 6.0 * (std::log(1e-13) - std::log(4.0)));
+        EXPECT_NEAR(Number_Of(Position, "width"), Width, std::max(Width * 1e-6, 2 * 0x1p-23)) << Frame;
+        EXPECT_NEAR(Number_Of(Position, "centre-re"), -0.743643887037151, Width / 39) << Frame;
+    }
+    EXPECT_TRUE(Read_File(Dir + "whole-07.ppm").empty());
+    // A frame that its engine cannot render is found before any is rendered.
+    EXPECT_EQ(Run_Renderer(Video + " --engine float" + Files("float"), Printed), 2);
+    EXPECT_NE(Printed.find("frame 3: the view is too deep for the float engine"), std::string::npos) << Printed;
+    EXPECT_TRUE(Read_File(Dir + "float-00.ppm").empty());
+    // A frame is the picture of its own position.
+    ASSERT_EQ(Run_Renderer("--position '" + Dir + "whole-05.vorlane' --size 40x30 --out '" + Dir + "alone.ppm'", Printed), 0);
+    EXPECT_EQ(Read_File(Dir + "alone.ppm"), Read_File(Dir + "whole-05.ppm"));
+}

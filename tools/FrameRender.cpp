@@ -127,8 +127,8 @@ int Render_Frames(const Request& R)
         std::fflush(stdout);
     }
     const double Total = Seconds();
-    std::printf("%d frames in %.2f s, %.3f s a frame; the reference orbit %.3f s of it (%.1f%%)\n", Count, Total,
-                Total / Count, Reference_Seconds, Total > 0 ? 100 * Reference_Seconds / Total : 0.0);
+    std::printf("%d frames in %.2f s, %.3f s a frame; the reference orbit %.1f ms of it (%.2f%%)\n", Count, Total,
+                Total / Count, 1000 * Reference_Seconds, Total > 0 ? 100 * Reference_Seconds / Total : 0.0);
     return 0;
 }
 

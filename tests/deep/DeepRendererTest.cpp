@@ -106,12 +106,10 @@ Samples Sample(const Deep_View& View)
     return Result.value_or(Samples{});
 }
 
-Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, bool Approximation = true)
+Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, const Render_Options& Options)
 {
     Deep_Picture Picture;
     std::string Message;
-    Render_Options Options;
-    Options.Approximation = Approximation;
     EXPECT_EQ(Renderer.Render(View, Options, Picture, Message), Render_Status::Finished) << Message;
     const std::size_t Size = static_cast<std::size_t>(View.Image_Width) * View.Image_Height;
     EXPECT_EQ(Picture.Width, View.Image_Width);
@@ -123,6 +121,13 @@ Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, bool Approxi
         Picture.Counts.assign(Size, -1), Picture.Smooth.assign(Size, -1);
     }
     return Picture;
+}
+
+Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, bool Approximation = true)
+{
+    Render_Options Options;
+    Options.Approximation = Approximation;
+    return Render(Renderer, View, Options);
 }
 
 std::size_t At(const Deep_Picture& Picture, int X, int Y) { return static_cast<std::size_t>(Y) * Picture.Width + X; }
@@ -310,6 +315,26 @@ TEST(DeepRenderer, ReferenceReuse)
     const Deep_Picture Moved = Render(Renderer, View);
     EXPECT_FALSE(Renderer.Last_Stats().Reference_Reused);
     Expect_Model("moved off the centre", Moved, Sample(View));
+
+    // A run of views asks for the deepest one's bits: a shallow view then takes them, its picture the
+    // same before and after the deep view was rendered, and the deep view reuses its orbit.
+    const Deep_View Shallow = Mandelbrot(Centre().Re, Centre().Im, "1e-20", 48, 30, 2000);
+    const Deep_View Deep = Mandelbrot(Centre().Re, Centre().Im, "1e-200", 48, 30, 2000);
+    Render_Options Run;
+    Run.Reference_Bits = Reference_Bits_For(Deep);
+    EXPECT_GE(Run.Reference_Bits, 664 + 96); // 1e-200 is 2^-664
+    EXPECT_LT(Reference_Bits_For(Shallow), Run.Reference_Bits);
+    const Deep_Picture First = Render(Renderer, Shallow, Run);
+    EXPECT_EQ(Renderer.Last_Stats().Precision_Bits, Run.Reference_Bits);
+    Expect_Model("a deep run's shallow view", First, Sample(Shallow));
+    Render(Renderer, Deep, Run);
+    EXPECT_TRUE(Renderer.Last_Stats().Reference_Reused);
+    EXPECT_EQ(Render(Renderer, Shallow, Run).Counts, First.Counts);
+    Deep_Picture Picture;
+    std::string Message;
+    Run.Reference_Bits = Most_Reference_Bits + 1;
+    EXPECT_EQ(Renderer.Render(Shallow, Run, Picture, Message), Render_Status::Refused);
+    EXPECT_NE(Message.find("reference bits"), std::string::npos) << Message;
 }
 
 } // namespace
