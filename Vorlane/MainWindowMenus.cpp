@@ -214,8 +214,10 @@ bool MainWindow::Navigation_Event(QEvent* Event)
 // proportion, decides the zoom.
 void MainWindow::Zoom_To_Box(QRect Drawn)
 {
+    if (Image_Width < 1 || Image_Height < 1)
+        return;
     const QPointF Centre = Plane_Fraction(QRectF(Drawn).center());
-    const QSizeF Viewport = View->viewport()->size();
-    const double Factor = std::max(Drawn.width() / Viewport.width(), Drawn.height() / Viewport.height());
+    // In the picture's pixels: the viewport is smaller than the picture by the view's frame.
+    const double Factor = std::max(Drawn.width() * Pixel_Ratio / Image_Width, Drawn.height() * Pixel_Ratio / Image_Height);
     Go_To(Centre, Factor);
 }

@@ -287,49 +287,6 @@ private slots:
         QVERIFY(Settle(E.Window) && Share_Equal(E.Shown(), First_Deep) >= 0.99);
     }
 
-    // A position copied, the view moved away and the position pasted: the same picture; a malformed
-    // one is refused and changes nothing. Back and Forward step through settled views, a burst of
-    // wheel notches being one of them.
-    void Positions_And_History()
-    {
-        Explorer E;
-        E.Show();
-        E.Get<QLineEdit>("LineEdit_Y")->setText("0.1");
-        E.Type("LineEdit_X", "-0.2");
-        QVERIFY(Settle(E.Window));
-        const QImage There = E.Shown();
-        E.Get<QAction>("Action_Copy_Position")->trigger();
-        const QString Copied = QApplication::clipboard()->text();
-        QVERIFY2(Copied.contains("\ncentre-re = -2") && Copied.contains("\nset = julia\n"), qPrintable(Copied));
-        for (int Notch = 0; Notch < 10; ++Notch)
-            E.Wheel(E.View()->viewport(), {0, -120});
-        QVERIFY(Settle(E.Window));
-        const QImage Zoomed = E.Shown();
-        QVERIFY(!Same_Picture(Zoomed, There));
-
-        QApplication::clipboard()->setText("set = julia\ncentre-re = 0\ncentre-im = 0\nwidth = -1\n");
-        const int Boxes = E.Boxes.Seen.size();
-        COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 0);
-        QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
-        QVERIFY2(E.Boxes.Seen.last().Text.contains("line 4: width"), qPrintable(E.Boxes.Seen.last().Text));
-        QVERIFY(Same_Picture(E.Shown(), Zoomed));
-        QApplication::clipboard()->setText(Copied);
-        COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 1);
-        QVERIFY(Same_Picture(E.Shown(), There));
-
-        // History: ..., There, Zoomed, There (pasted). Back twice: Zoomed, There; Forward: Zoomed.
-        for (const QImage* Want : {&Zoomed, &There}) {
-            E.Get<QAction>("Action_Back")->trigger();
-            QVERIFY2(Settle(E.Window) && Same_Picture(E.Shown(), *Want), Want == &Zoomed ? "zoomed" : "there");
-        }
-        E.Get<QAction>("Action_Forward")->trigger();
-        QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Zoomed));
-        E.Get<QAction>("Action_Reset_View")->trigger();
-        Picture Home;
-        Home.Iterations = 100;
-        COMPARE_PICTURE(E, Home);
-    }
-
     // Counts past the slider's end; counts that follow the depth; colourings that need the deep
     // renderer, and new colours for the counts on screen without iterating again.
     void Iterations_And_Colourings()
