@@ -106,17 +106,45 @@ xdotool key Return Tab ctrl+a type --delay 10 "0.131825904205330"
 xdotool key Return Tab Tab Tab Tab Tab space Tab Down Down
 read -r WX WY < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
 xdotool mousemove $((WX + 800)) $((WY + 700)) click --repeat 120 --delay 10 5
-previous=""
-for _ in $(seq 120); do
-    sleep 2
-    import -window "$window" "$WORK/deep.png"
-    current=$(identify -format '%#' "$WORK/deep.png")
-    [ "$current" != "$previous" ] || break
-    previous=$current
-done
-[ "$current" = "$previous" ] || fail "the deep picture never settled"
-colours=$(convert "$WORK/deep.png" -crop 1200x500+100+300 -format '%k' info:)
+# settled NAME: a screenshot of the picture's middle once the window stops changing.
+settled() {
+    local previous="" current=""
+    for _ in $(seq 120); do
+        sleep 2
+        import -window "$window" "$WORK/$1-window.png"
+        current=$(identify -format '%#' "$WORK/$1-window.png")
+        [ "$current" != "$previous" ] || break
+        previous=$current
+    done
+    [ "$current" = "$previous" ] || fail "the $1 picture never settled"
+    convert "$WORK/$1-window.png" -crop 1200x500+100+300 +repage "$WORK/$1.png"
+}
+
+# position_dialog KEYS TITLE: the keys open a file dialog, the position's file name is typed, Return.
+position_dialog() {
+    xdotool windowfocus --sync "$window" key "$1"
+    local dialog
+    dialog=$(wait_for_window "^$2" 30) || fail "$1 opened no $2 dialog"
+    xdotool windowfocus --sync "$dialog" key ctrl+a type --delay 20 "$WORK/place.vorlane"
+    xdotool key Return
+}
+
+settled deep
+colours=$(convert "$WORK/deep.png" -format '%k' info:)
 echo "deep picture after 120 notches: $colours colours"
 [ "$colours" -ge 50 ] || fail "the deep picture is flat: $colours colours"
+
+# The place saved, the view moved well away (ten notches out), the place opened again: the same picture.
+position_dialog ctrl+shift+s "Save Position"
+for _ in $(seq 50); do [ -s "$WORK/place.vorlane" ] && break; sleep 0.1; done
+[ -s "$WORK/place.vorlane" ] || fail "the position was not saved"
+xdotool mousemove $((WX + 800)) $((WY + 700)) click --repeat 10 --delay 50 4
+settled away
+[ "$(compare -metric AE "$WORK/away.png" "$WORK/deep.png" null: 2>&1 || true)" != 0 ] || fail "the view did not move"
+position_dialog ctrl+o "Open Position"
+settled returned
+returned=$(compare -metric AE "$WORK/returned.png" "$WORK/deep.png" null: 2>&1 || true)
+echo "opened position: $returned pixels differ from the saved place's picture"
+[ "$returned" = 0 ] || fail "the opened position does not show the saved place"
 
 echo "PASS"
