@@ -62,21 +62,26 @@ private:
     bool Drawn = false;
 };
 
-// Every frame of the slice that an engine can render, or (having said why) none.
-bool Plan_Frames(const Request& R, std::vector<Request>& Frames, std::vector<Engine>& Chosen)
+// The engine that renders one frame; Refusal says why none can, if so.
+Engine Frame_Engine(const Request& Frame, std::string& Refusal)
+{
+    const Engine Choice = Choose_Engine(Frame, Refusal);
+    if (Refusal.empty() && Choice == Engine::Deep)
+        Refusal = Kestrine_Deep::Check_View(Deep_View_Of(Frame));
+    return Choice;
+}
+
+// Whether an engine can render every frame of the slice, each worked out in turn (a long video's
+// requests are not all held at once); if not, having said which frame fails and why.
+bool Every_Frame_Renders(const Request& R)
 {
     for (int Frame = R.First_Frame; Frame <= R.Last_Frame; ++Frame) {
-        Request Each = Frame_Request(R, Frame);
         std::string Refusal;
-        const Engine Choice = Choose_Engine(Each, Refusal);
-        if (Refusal.empty() && Choice == Engine::Deep)
-            Refusal = Kestrine_Deep::Check_View(Deep_View_Of(Each));
+        Frame_Engine(Frame_Request(R, Frame), Refusal);
         if (!Refusal.empty()) {
             Complain("frame " + std::to_string(Frame) + ": " + Refusal);
             return false;
         }
-        Frames.push_back(std::move(Each));
-        Chosen.push_back(Choice);
     }
     return true;
 }
@@ -95,9 +100,7 @@ long Run_Reference_Bits(const Request& R)
 
 int Render_Frames(const Request& R)
 {
-    std::vector<Request> Frames;
-    std::vector<Engine> Chosen;
-    if (!Plan_Frames(R, Frames, Chosen))
+    if (!Every_Frame_Renders(R))
         return 2;
     Kestrine_Deep::Render_Options Options;
     Options.Approximation = R.Approximation;
@@ -107,23 +110,25 @@ int Render_Frames(const Request& R)
     Frames_Bar Bar(R.Progress || Terminal, Terminal);
     const Clock::time_point Start = Clock::now();
     const auto Seconds = [&] { return std::chrono::duration<double>(Clock::now() - Start).count(); };
-    const int Count = int(Frames.size());
+    const int Count = R.Last_Frame - R.First_Frame + 1;
     double Reference_Seconds = 0;
     for (int i = 0; i < Count; ++i) {
         const int Frame = R.First_Frame + i;
+        const Request Each = Frame_Request(R, Frame);
+        std::string Refusal;
+        const Engine Chosen = Frame_Engine(Each, Refusal);
         Bar.Draw(Frame, i, Count, 0, Seconds());
         const auto Watch = [&](const Kestrine_Deep::Render_Progress& Progress, double) {
             Bar.Draw(Frame, i, Count, Progress.Total > 0 ? double(Progress.Done) / double(Progress.Total) : 0, Seconds());
         };
         Render_Report Report;
-        const int Status = Chosen[size_t(i)] == Engine::Deep ? Render_Deep(Frames[size_t(i)], With, Options, Watch, Report)
-                                                             : Render_Float(Frames[size_t(i)], With, Report);
+        const int Status = Chosen == Engine::Deep ? Render_Deep(Each, With, Options, Watch, Report)
+                                                  : Render_Float(Each, With, Report);
         Bar.Clear();
         if (Status != 0)
             return Status;
         Reference_Seconds += Report.Reference_Seconds;
-        const Request& Done = Frames[size_t(i)];
-        std::printf("%s | %s\n", (Done.Output.empty() ? Done.Counts_Output : Done.Output).c_str(), Report.Line.c_str());
+        std::printf("%s | %s\n", (Each.Output.empty() ? Each.Counts_Output : Each.Output).c_str(), Report.Line.c_str());
         std::fflush(stdout);
     }
     const double Total = Seconds();

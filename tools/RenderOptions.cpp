@@ -12,6 +12,9 @@
 namespace Render_Tool {
 namespace {
 
+// Over nine hours of video at 30 frames a second.
+constexpr int Most_Frames = 1000000;
+
 // In the order of the colormap values, 1 to 7.
 const char* const Colormap_Names[] = {"HOT", "JET", "HSV", "BONE", "MORGENSTEMNING", "SKY", "ABYSS"};
 
@@ -239,7 +242,7 @@ Outcome Read_Valued_Option(const std::string& Option, const std::string& Value, 
     if (Option == "--save-position")
         return Of(!(R.Position_Output = Value).empty());
     if (Option == "--frames")
-        return Of(Read_Int(Value.c_str(), R.Frames) && R.Frames > 0);
+        return Of(Read_Int(Value.c_str(), R.Frames) && R.Frames > 0 && R.Frames <= Most_Frames);
     if (Option == "--frame-range")
         return Of(Read_Range(Value, R.First_Frame, R.Last_Frame));
     return Outcome::Unknown;

@@ -51,9 +51,9 @@ const char* const Usage_Text =
     "The centre, the width and the Julia constant are read to every digit typed by the deep engine.\n"
     "\n"
     "Zoom videos. The files' names hold one %%d for the frame's number, as in 'frame-%%05d.png'.\n"
-    "  --frames N                N frames from the view's width to --zoom-to's at a constant zoom factor\n"
-    "                            a frame, about the view's centre; each frame takes its engine as above,\n"
-    "                            and one reference orbit serves every deep frame\n"
+    "  --frames N                N frames (at most 1000000) from the view's width to --zoom-to's at a\n"
+    "                            constant zoom factor a frame, about the view's centre; each frame takes\n"
+    "                            its engine as above, and one reference orbit serves every deep frame\n"
     "  --zoom-to W               the last frame's width\n"
     "  --frame-range A-B         render frames A to B only (numbered from 0), to spread a video over\n"
     "                            machines: the frames are the same however the run is divided\n";
