@@ -54,6 +54,13 @@ bool Is_Decimal(const std::string& Text)
     return i == Text.size();
 }
 
+// A decimal with a minus sign before a nonzero digit of its mantissa ("-0" and "-0e5" are zero).
+bool Is_Negative(const std::string& Decimal)
+{
+    const std::string Mantissa = Decimal.substr(0, Decimal.find_first_of("eE"));
+    return !Mantissa.empty() && Mantissa[0] == '-' && Mantissa.find_first_of("123456789") != std::string::npos;
+}
+
 // Positive: 0 < Value <= Limit, and within the deep renderer's 100,000 decimal orders; otherwise
 // |Value| <= Limit. Value is a decimal.
 bool Within(const std::string& Value, double Limit, bool Positive)
@@ -102,7 +109,17 @@ const std::map<std::string, Reader>& Readers()
         {"centre-im", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Centre_Im, 10, false); }},
         {"width", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Width, 16, true); }},
         {"height", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Height, 16, true); }},
-        {"threshold", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Threshold, 5, true); }},
+        // 0 to 5, as the program's slider: at 0 every pixel escapes at once, and that is a place too.
+        {"threshold",
+         [](const std::string& V, Position& P) {
+             std::string Read;
+             std::string Fault = Decimal_Within(V, Read, 5, false);
+             if (Fault.empty() && Is_Negative(V))
+                 Fault = "\"" + V + "\" is below 0";
+             if (Fault.empty())
+                 P.Threshold = Read;
+             return Fault;
+         }},
         {"julia-re", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Julia_Re, 2, false); }},
         {"julia-im", [](const std::string& V, Position& P) { return Decimal_Within(V, P.Julia_Im, 2, false); }},
         {"iterations",

@@ -7,7 +7,7 @@
 //   width = 2.5e-12             from the first column's centre to the last one's, over 0 and at most 16
 //   height = 2.5e-12            the same for the rows; the width when left out
 //   iterations = 5000           0 to 2147483647 (100 when left out; likewise for the keys below)
-//   threshold = 4               over 0 and at most 5
+//   threshold = 4               0 to 5
 //   julia-re = -0.4001          the Julia constant, each part within 2 of 0
 //   julia-im = 0.6
 //   colormap = MORGENSTEMNING   HOT, HSV, JET, BONE, MORGENSTEMNING, SKY or ABYSS

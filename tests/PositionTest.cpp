@@ -80,8 +80,10 @@ TEST(Position, UnknownKeysAreSkippedAndFaultsRefusedWithTheirLine)
 {
     Position Place;
     std::string Problem;
+    // A threshold of 0, the slider's end, is a place the program can be at.
     ASSERT_TRUE(Read_Position("# saved\r\n\r\nset = mandelbrot\r\nzoom-speed = 3\r\ncentre-re = -0.5\r\n"
-                              "centre-im = 1e-1\r\nwidth = 2.5e-3\r\ncolormap = HOT\r\ncolouring = smooth\r\n",
+                              "centre-im = 1e-1\r\nwidth = 2.5e-3\r\ncolormap = HOT\r\ncolouring = smooth\r\n"
+                              "threshold = -0\r\n",
                               Place, Problem))
         << Problem;
     EXPECT_TRUE(Place.Mandelbrot);
@@ -90,6 +92,7 @@ TEST(Position, UnknownKeysAreSkippedAndFaultsRefusedWithTheirLine)
     EXPECT_EQ(Place.Colormap, "HOT");
     EXPECT_EQ(Place.Colouring, "smooth");
     EXPECT_EQ(Place.Iterations, 100);
+    EXPECT_EQ(Place.Threshold, "-0");
 
     const std::string Good = Position_Text(Place);
     const std::string Head = "set = julia\ncentre-re = 0\ncentre-im = 0\n";
@@ -104,6 +107,8 @@ TEST(Position, UnknownKeysAreSkippedAndFaultsRefusedWithTheirLine)
         {"set = julia\ncentre-re = 10.5\ncentre-im = 0\nwidth = 1\n", "line 2: centre-re"},
         {Head + "width = 1\niterations = 2147483648\n", "line 5: iterations"},
         {Head + "width = 1\n\ncolormap = PLAID\n", "line 6: colormap"},
+        {Head + "width = 1\nthreshold = -0.5\n", "line 5: threshold: \"-0.5\" is below 0"},
+        {Head + "width = 1\nthreshold = 5.01\n", "line 5: threshold"},
         {Head + "width 1\n", "line 4: no \"key = value\""},
         {Head.substr(0, 12) + "width = 1\n", "no centre-re"},
     };

@@ -75,6 +75,15 @@ private slots:
         Picture Home;
         Home.Iterations = 100;
         COMPARE_PICTURE(E, Home);
+
+        // At the threshold slider's end, 0, the views are places all the same: Back leaves a zoom.
+        E.Get<QSlider>("Slide_Thresh")->setValue(0);
+        QVERIFY(Settle(E.Window));
+        E.Wheel(E.View()->viewport(), {0, -120});
+        QVERIFY(Settle(E.Window) && Number_In(Copied_Position(E), "width") < 4);
+        E.Get<QAction>("Action_Back")->trigger();
+        QVERIFY(Settle(E.Window));
+        QCOMPARE(Number_In(Copied_Position(E), "width"), 4.0);
     }
 
 
