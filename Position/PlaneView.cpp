@@ -12,6 +12,9 @@ constexpr long Bits_Below_Width = 64;
 // The widths a renderer takes: the deep renderer's range, and one of no more than 16 wide matters.
 constexpr long Smallest_Width_Exponent = -300000;
 constexpr double Widest = 16;
+// The centre's parts stay within this of 0, as typed centres and position files do: a view 16 wide
+// there shows the last of either set at its edge.
+constexpr double Farthest_Centre = 10;
 
 constexpr double Log10_Of_2 = 0.30102999566398119521;
 
@@ -150,6 +153,12 @@ void Plane_View::Move_By(double Width_Fraction, double Height_Fraction)
     mpfr_add(Centre_Re.Get(), Centre_Re.Get(), Step.Get(), MPFR_RNDN);
     mpfr_mul_d(Step.Get(), Height.Get(), Height_Fraction, MPFR_RNDN);
     mpfr_add(Centre_Im.Get(), Centre_Im.Get(), Step.Get(), MPFR_RNDN);
+    for (Big_Real* Part : {&Centre_Re, &Centre_Im}) {
+        if (mpfr_cmp_d(Part->Get(), Farthest_Centre) > 0)
+            mpfr_set_d(Part->Get(), Farthest_Centre, MPFR_RNDN);
+        if (mpfr_cmp_d(Part->Get(), -Farthest_Centre) < 0)
+            mpfr_set_d(Part->Get(), -Farthest_Centre, MPFR_RNDN);
+    }
     Keep_Centre_Precise();
 }
 

@@ -37,7 +37,8 @@ public:
     // The window between these edges, as the float engine's members give them.
     void Set_Edges(double X_Min, double X_Max, double Y_Min, double Y_Max);
 
-    // The centre moved by these fractions of the width and the height.
+    // The centre moved by these fractions of the width and the height, each part no further out than
+    // 10 (where typed centres and position files stop too).
     void Move_By(double Width_Fraction, double Height_Fraction);
 
     // Both extents multiplied by Factor about the centre, the larger no further out than 16, where

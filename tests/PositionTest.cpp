@@ -58,6 +58,21 @@ TEST(Position, AViewThreeHundredOrdersDeepComesBackWithEveryDigit)
     EXPECT_EQ(Position_Text(Of_View(Again)), Position_Text(Read));
 }
 
+TEST(Position, PansStopWhereAPositionCanStillSayWhereTheyAre)
+{
+    Plane_View Far;
+    ASSERT_TRUE(Far.Zoom(4));
+    Far.Move_By(1.2, -0.7); // 19.2 and -11.2 asked for
+    EXPECT_EQ(Far.Exact_Centre(Axis::Real), "1e+01");
+    EXPECT_EQ(Far.Exact_Centre(Axis::Imaginary), "-1e+01");
+    Position Read;
+    std::string Problem;
+    EXPECT_TRUE(Read_Position(Position_Text(Of_View(Far)), Read, Problem)) << Problem;
+    Far.Move_By(-0.25, 0.125); // and back in: 4 and 2 of the 16
+    EXPECT_EQ(Far.Exact_Centre(Axis::Real), "6e+00");
+    EXPECT_EQ(Far.Exact_Centre(Axis::Imaginary), "-8e+00");
+}
+
 TEST(Position, AFloatWindowReadBackGivesTheSameFloats)
 {
     // Edges far apart in magnitude need every bit of their sum.
