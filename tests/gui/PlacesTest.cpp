@@ -95,22 +95,26 @@ private slots:
         Explorer E;
         E.Show();
         QTemporaryDir Folder;
-        const QString Place = Folder.filePath("place.vorlane"), Picture_File = Folder.filePath("picture.png");
+        const QString Float_Place = Folder.filePath("float.vorlane"), Picture_File = Folder.filePath("picture.png");
         E.Get<QLineEdit>("LineEdit_Y")->setText("0.1");
         E.Type("LineEdit_X", "-0.2");
         const QString Deep = "set = mandelbrot\ncentre-re = -0.743643887037151\ncentre-im = 0.131825904205330\n"
                              "width = 3e-9\nheight = 2e-9\niterations = 3000\ncolouring = smooth\ndensity = 0.5\n";
+        QImage Float_Picture;
         for (const QString& Paste : {QString(), Deep}) {
             if (!Paste.isEmpty()) {
                 QApplication::clipboard()->setText(Paste);
                 E.Get<QAction>("Action_Paste_Position")->trigger();
             }
             QVERIFY(Settle(E.Window));
+            const QString Place = Paste.isEmpty() ? Float_Place : Folder.filePath("deep.vorlane");
             E.Boxes.File_To_Choose = Place;
             E.Get<QAction>("Action_Save_Position")->trigger();
             QVERIFY(QFileInfo(Place).size() > 0);
             QVERIFY2(Same_Picture(Renderers_Picture(E, Place, Folder.filePath("tool.png")), E.Shown()),
                      Paste.isEmpty() ? "float" : "deep");
+            if (Paste.isEmpty())
+                Float_Picture = E.Shown();
         }
         const QImage Deep_Picture = E.Shown();
         E.Boxes.File_To_Choose = Picture_File;
@@ -121,6 +125,15 @@ private slots:
         E.Boxes.File_To_Choose = Picture_File;
         E.Get<QAction>("Action_Open_Position")->trigger();
         QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Deep_Picture));
+        // The float view's position file dropped on the picture, as a file manager drops it.
+        QMimeData Dropped;
+        Dropped.setUrls({QUrl::fromLocalFile(Float_Place)});
+        QDragEnterEvent Enter(QPoint(50, 50), Qt::CopyAction, &Dropped, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(E.View()->viewport(), &Enter);
+        QVERIFY(Enter.isAccepted());
+        QDropEvent Drop(QPointF(50, 50), Qt::CopyAction, &Dropped, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(E.View()->viewport(), &Drop);
+        QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Float_Picture));
 
         QFile Bad(Folder.filePath("bad.vorlane"));
         QVERIFY(Bad.open(QIODevice::WriteOnly));
@@ -131,7 +144,7 @@ private slots:
         COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Open_Position")->trigger(); }), 0);
         QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
         QVERIFY2(E.Boxes.Seen.last().Text.contains("line 1: set"), qPrintable(E.Boxes.Seen.last().Text));
-        QVERIFY(Same_Picture(E.Shown(), Deep_Picture));
+        QVERIFY(Same_Picture(E.Shown(), Float_Picture));
     }
 
     // A right-drag box fills the view, which keeps its shape; square pixels fit the height to the
