@@ -135,6 +135,8 @@ bool MainWindow::event(QEvent* e)
         Take_View_Size();
         Request_Render();
     }
+    if ((e->type() == QEvent::DragEnter || e->type() == QEvent::Drop) && File_Drop_Event(e))
+        return true;
     // The generic handler below leaves status tips to the main window's own, which never runs.
     if (e->type() == QEvent::StatusTip && Status) {
         if (const QString Tip = static_cast<QStatusTipEvent*>(e)->tip(); !Tip.isEmpty())

@@ -94,6 +94,7 @@ private:
     void Set_Up_Menus();
     void Set_Up_Navigation();
     bool Navigation_Event(QEvent* Event);
+    bool File_Drop_Event(QEvent* Event);
     QPointF Plane_Fraction(QPointF Viewport_Point) const;
     void Go_To(QPointF Move, double Factor);
     void Zoom_About(QPointF Fraction, double Factor);

@@ -101,6 +101,7 @@ void MainWindow::Set_Up_Navigation()
     Box_Band = new QRubberBand(QRubberBand::Rectangle, View->viewport());
     View->setFocusPolicy(Qt::StrongFocus);
     View->setAcceptDrops(true);
+    setAcceptDrops(true);
     const struct {
         QKeySequence Keys;
         std::function<void()> Do;
@@ -193,21 +194,25 @@ bool MainWindow::Navigation_Event(QEvent* Event)
         Zoom_About(Plane_Fraction(Wheel->position()), Wheel->angleDelta().y() >= 0 ? Zoom_Step : 1 / Zoom_Step);
         return true;
     }
-    case QEvent::DragEnter: {
-        auto* Drag = static_cast<QDragEnterEvent*>(Event);
-        if (Drag->mimeData()->hasUrls())
-            Drag->acceptProposedAction();
-        return true;
-    }
-    case QEvent::Drop: {
-        auto* Drop = static_cast<QDropEvent*>(Event);
-        if (const QList<QUrl> Urls = Drop->mimeData()->urls(); !Urls.isEmpty() && Urls.first().isLocalFile())
-            Open_Position_File(Urls.first().toLocalFile());
-        return true;
-    }
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+        return File_Drop_Event(Event);
     default:
         return false;
     }
+}
+
+// A file dragged onto the picture or anywhere else in the window: its position is opened.
+bool MainWindow::File_Drop_Event(QEvent* Event)
+{
+    auto* Drag = static_cast<QDropEvent*>(Event);
+    if (!Drag->mimeData()->hasUrls())
+        return false;
+    Drag->acceptProposedAction();
+    if (Event->type() == QEvent::Drop)
+        if (const QList<QUrl> Urls = Drag->mimeData()->urls(); Urls.first().isLocalFile())
+            Open_Position_File(Urls.first().toLocalFile());
+    return true;
 }
 
 // The box's part of the plane fills the view, the view keeping its shape: the box's longer side, in

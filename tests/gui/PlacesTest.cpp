@@ -125,15 +125,21 @@ private slots:
         E.Boxes.File_To_Choose = Picture_File;
         E.Get<QAction>("Action_Open_Position")->trigger();
         QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Deep_Picture));
-        // The float view's position file dropped on the picture, as a file manager drops it.
-        QMimeData Dropped;
-        Dropped.setUrls({QUrl::fromLocalFile(Float_Place)});
-        QDragEnterEvent Enter(QPoint(50, 50), Qt::CopyAction, &Dropped, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(E.View()->viewport(), &Enter);
-        QVERIFY(Enter.isAccepted());
-        QDropEvent Drop(QPointF(50, 50), Qt::CopyAction, &Dropped, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(E.View()->viewport(), &Drop);
+        // Files dropped as a file manager drops them: on the picture, and on a control that takes no
+        // drops of its own.
+        const auto Drop_File = [](const QString& Path, QWidget* On) {
+            QMimeData Dropped;
+            Dropped.setUrls({QUrl::fromLocalFile(Path)});
+            QDragEnterEvent Enter(QPoint(5, 5), Qt::CopyAction, &Dropped, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(On, &Enter);
+            QDropEvent Drop(QPointF(5, 5), Qt::CopyAction, &Dropped, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(On, &Drop);
+            return Enter.isAccepted();
+        };
+        QVERIFY(Drop_File(Float_Place, E.View()->viewport()));
         QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Float_Picture));
+        QVERIFY(Drop_File(Picture_File, E.Get<QComboBox>("Combo_Set")));
+        QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Deep_Picture));
 
         QFile Bad(Folder.filePath("bad.vorlane"));
         QVERIFY(Bad.open(QIODevice::WriteOnly));
@@ -144,7 +150,7 @@ private slots:
         COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Open_Position")->trigger(); }), 0);
         QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
         QVERIFY2(E.Boxes.Seen.last().Text.contains("line 1: set"), qPrintable(E.Boxes.Seen.last().Text));
-        QVERIFY(Same_Picture(E.Shown(), Float_Picture));
+        QVERIFY(Same_Picture(E.Shown(), Deep_Picture));
     }
 
     // A right-drag box fills the view, which keeps its shape; square pixels fit the height to the
