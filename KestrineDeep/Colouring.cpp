@@ -69,6 +69,16 @@ const char* Colouring_Name(Colouring Mode)
     return "unknown";
 }
 
+bool Colouring_Named(const std::string& Name, Colouring& Mode)
+{
+    for (const Colouring Each : {Colouring::Table, Colouring::Cycle, Colouring::Smooth})
+        if (Name == Colouring_Name(Each)) {
+            Mode = Each;
+            return true;
+        }
+    return false;
+}
+
 std::vector<unsigned char> Colour_Picture(const Deep_Picture& Picture, const unsigned char* Table, Colouring Mode,
                                           double Density)
 {

@@ -126,6 +126,8 @@ private:
 
 enum class Colouring { Table, Cycle, Smooth };
 KESTRINE_DEEP_EXPORT const char* Colouring_Name(Colouring Mode); // "table", "cycle", "smooth"
+// The mode a name gives; false, Mode unchanged, for none of them.
+KESTRINE_DEEP_EXPORT bool Colouring_Named(const std::string& Name, Colouring& Mode);
 
 // RGBA, 4 bytes a pixel in the picture's order, from a 256-entry table of red, green, blue bytes.
 // Table: entry min(k, 255). Cycle: entries 0, 1, ..., 255, 254, ..., 1, 0, 1, ... (period 510).

@@ -31,6 +31,9 @@ struct Position {
     double Density = 0.25;
 };
 
+// The key of the text chunk that carries a position in a PNG picture.
+constexpr char Position_Picture_Key[] = "Vorlane-Position";
+
 // The file's text, every key written.
 std::string Position_Text(const Position& Place);
 

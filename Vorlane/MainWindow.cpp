@@ -363,7 +363,7 @@ void MainWindow::Save_Picture()
         return;
     // The picture carries its place: opening it returns there.
     QImage Tagged = Picture;
-    Tagged.setText(QStringLiteral("Vorlane-Position"), QString::fromStdString(Position_Text(Current_Position())));
+    Tagged.setText(QString::fromLatin1(Position_Picture_Key), QString::fromStdString(Position_Text(Current_Position())));
     const Saved_Picture Saved = Write_Picture(Tagged, Path);
     if (!Saved.Problem.isEmpty())
         Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Saved.Path, Saved.Problem));

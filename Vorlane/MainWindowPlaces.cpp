@@ -24,12 +24,6 @@
 namespace {
 
 constexpr std::size_t Most_History = 1000;
-constexpr char Position_Key[] = "Vorlane-Position";
-
-const char* Colouring_Key(Kestrine_Deep::Colouring Mode)
-{
-    return Kestrine_Deep::Colouring_Name(Mode);
-}
 
 } // namespace
 
@@ -46,7 +40,7 @@ Position MainWindow::Current_Position() const
     Here.Julia_Re = Julia_R_Text;
     Here.Julia_Im = Julia_I_Text;
     Here.Colormap = Colormap_Name(Colormap);
-    Here.Colouring = Colouring_Key(Colouring_Mode);
+    Here.Colouring = Kestrine_Deep::Colouring_Name(Colouring_Mode);
     Here.Density = Density;
     return Here;
 }
@@ -63,9 +57,8 @@ void MainWindow::Apply_Position(const Position& There)
     Julia_R_Text = There.Julia_Re, Julia_I_Text = There.Julia_Im;
     Julia_R = std::strtof(Julia_R_Text.c_str(), nullptr), Julia_I = std::strtof(Julia_I_Text.c_str(), nullptr);
     Colormap = Colormap_t(Colormap_Value(There.Colormap));
-    Colouring_Mode = There.Colouring == "smooth"  ? Kestrine_Deep::Colouring::Smooth
-                     : There.Colouring == "cycle" ? Kestrine_Deep::Colouring::Cycle
-                                                  : Kestrine_Deep::Colouring::Table;
+    Colouring_Mode = Kestrine_Deep::Colouring::Table;
+    Kestrine_Deep::Colouring_Named(There.Colouring, Colouring_Mode);
     Density = There.Density;
     {
         const QSignalBlocker A(Ui->Combo_Set), B(Ui->Combo_Cmap), C(Ui->Slide_Thresh), D(Ui->Slide_Julia_Real),
@@ -122,7 +115,7 @@ void MainWindow::Open_Position_File(const QString& Path)
         // The image's own text: the reader's text() passes through a form that splits values at blank
         // lines and trims them.
         QImageReader Reader(Path);
-        const QString Text = Reader.read().text(QString::fromLatin1(Position_Key));
+        const QString Text = Reader.read().text(QString::fromLatin1(Position_Picture_Key));
         if (Text.isEmpty()) {
             Message(Box::Warning, tr("%1 carries no position.").arg(Path));
             return;

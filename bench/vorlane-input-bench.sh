@@ -51,6 +51,22 @@ start_program() {
     xdotool mousemove 960 700
 }
 
+# The Mandelbrot set in a fresh window (the set box has the focus).
+start_mandelbrot() {
+    start_program
+    xdotool key Down
+}
+
+# notches_in COUNT DELAY SECONDS: on a settled window, COUNT wheel notches in, DELAY ms apart, timed
+# from t0 to t1; then until the window settles again, or SECONDS pass.
+notches_in() {
+    settle 20
+    t0=$(now)
+    xdotool click --repeat "$1" --delay "$2" 5
+    t1=$(now)
+    settle "$3"
+}
+
 # type_into KEYS-BEFORE TEXT: keys to reach a field, then the text replacing its own, then Return.
 type_into() {
     # shellcheck disable=SC2086 # the keys, split on purpose
@@ -64,14 +80,9 @@ echo "Vorlane on $(nproc) cores, window 1920 x 1200, software device unless a GP
 
 # 1. The Mandelbrot set about 0, inside it, at 1000 iterations (the float engine's slowest pictures):
 #    40 notches in about a second.
-start_program
-xdotool key Down # the set box has the focus: Mandelbrot
+start_mandelbrot
 type_into "Tab Tab Tab Tab Tab Tab Tab" 1000 # to the iteration count
-settle 20
-t0=$(now)
-xdotool click --repeat 40 --delay 25 5
-t1=$(now)
-settle 30
+notches_in 40 25 30
 first=$(first_after "$t0" 'Render started')
 echo "40 notches in $(seconds "$t0" "$t1") s: $(count_after "$t0" 'Render started') renders of" \
      "$(seconds "$first" "$(first_after "$first" 'Picture shown: final')") s each," \
@@ -90,16 +101,11 @@ settle 30
 
 # 3. The Mandelbrot set at the deep benchmark's Misiurewicz point, 20,000 iterations, 4e-100 wide.
 read -r RE IM < <("$DEEP_BENCH" --centre)
-start_program
-xdotool key Down # the set box has the focus: Mandelbrot
+start_mandelbrot
 type_into "Tab Tab" "$RE"
 type_into "Tab" "$IM"
 type_into "Tab Tab Tab Tab" 20000
-settle 20
-t0=$(now)
-xdotool click --repeat 1658 --delay 1 5
-t1=$(now)
-settle 120
+notches_in 1658 1 120
 started=$(last_after "$t0" 'Render started: deep')
 line=$(grep "^$started Render started: deep" "$WORK/log" | tail -n 1)
 width=$(sed -E 's/.*width ([^ ]+) .*/\1/' <<<"$line")
@@ -114,8 +120,7 @@ grep -v -e 'Viewport painted' -e 'Picture moved' "$WORK/log" | awk -v t="$starte
 
 # 4. 200 notches at the seahorse valley with the iterations following the depth, smooth colours: after
 #    every 20 notches, the number type and the colours of the picture.
-start_program
-xdotool key Down
+start_mandelbrot
 type_into "Tab Tab" -0.743643887037151
 type_into "Tab" 0.131825904205330
 xdotool key Tab Tab Tab Tab Tab space Tab Down Down # follow the depth; smooth colouring

@@ -43,7 +43,7 @@ bool Write_With_Qt(const std::string& Path, const std::string& Extension, const 
     // The program opens a picture at the place it shows, as it does its own saved pictures. Set on the
     // image, not the writer, which would fold the text's lines into one.
     if (Format == "png" && !Position_Text.empty())
-        Written.setText(QStringLiteral("Vorlane-Position"), QString::fromStdString(Position_Text));
+        Written.setText(QString::fromLatin1(Position_Picture_Key), QString::fromStdString(Position_Text));
     if (!Writer.write(Written)) {
         Problem = Writer.errorString().toStdString();
         return false;

@@ -7,16 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <strings.h>
 
 namespace Render_Tool {
 namespace {
 
 // Over nine hours of video at 30 frames a second.
 constexpr int Most_Frames = 1000000;
-
-// In the order of the colormap values, 1 to 7.
-const char* const Colormap_Names[] = {"HOT", "JET", "HSV", "BONE", "MORGENSTEMNING", "SKY", "ABYSS"};
 
 // Whole-text conversions: a number with anything after it is no number.
 bool Read_Float(const char* Text, float& Value)
@@ -76,13 +72,16 @@ bool Is_Decimal(const char* Text, bool& Nonzero)
     return *p == '\0';
 }
 
+// A colormap's name in any case, or its value, 1 to 7.
 bool Read_Colormap(const char* Text, int& Value)
 {
-    for (int i = 0; i < 7; ++i)
-        if (strcasecmp(Text, Colormap_Names[i]) == 0) {
-            Value = i + 1;
-            return true;
-        }
+    std::string Name(Text);
+    for (char& Each : Name)
+        Each = char(std::toupper(static_cast<unsigned char>(Each)));
+    if (const int Named = Colormap_Value(Name)) {
+        Value = Named;
+        return true;
+    }
     return Read_Int(Text, Value) && Value >= 1 && Value <= 7;
 }
 
@@ -101,17 +100,6 @@ bool Read_Engine(const std::string& Text, Engine& Value)
     for (const auto& [Name, Choice] : Names)
         if (Text == Name) {
             Value = Choice;
-            return true;
-        }
-    return false;
-}
-
-bool Read_Colouring(const std::string& Text, Kestrine_Deep::Colouring& Value)
-{
-    using Kestrine_Deep::Colouring;
-    for (const Colouring Mode : {Colouring::Table, Colouring::Cycle, Colouring::Smooth})
-        if (Text == Kestrine_Deep::Colouring_Name(Mode)) {
-            Value = Mode;
             return true;
         }
     return false;
@@ -230,7 +218,7 @@ Outcome Read_Valued_Option(const std::string& Option, const std::string& Value, 
     if (Option == "--engine")
         return Of(Read_Engine(Value, R.Chosen));
     if (Option == "--colouring" || Option == "--coloring")
-        return Of(Read_Colouring(Value, R.Colouring));
+        return Of(Kestrine_Deep::Colouring_Named(Value, R.Colouring));
     if (Option == "--density")
         return Of(R.Density_Given = Read_Double(Value.c_str(), R.Density) && R.Density > 0);
     if (Option == "--approximation")

@@ -15,7 +15,6 @@
 namespace Render_Tool {
 namespace {
 
-constexpr char Picture_Key[] = "Vorlane-Position";
 constexpr std::streamsize Longest_Position_File = 1 << 20; // a position is a few hundred bytes
 
 bool Ends_With(const std::string& Text, const std::string& End)
@@ -37,7 +36,7 @@ bool Read_Source(const std::string& Path, std::string& Text, std::string& Proble
         // lines and trims them.
         QImageReader Reader(QString::fromLocal8Bit(Path.c_str()));
         const QImage Picture = Reader.read();
-        Text = Picture.text(QString::fromLatin1(Picture_Key)).toStdString();
+        Text = Picture.text(QString::fromLatin1(Position_Picture_Key)).toStdString();
         if (Text.empty())
             Problem = Picture.isNull() ? Reader.errorString().toStdString() : "the picture carries no position";
         return !Text.empty();
@@ -60,15 +59,6 @@ bool Read_Source(const std::string& Path, std::string& Text, std::string& Proble
     Read.resize(static_cast<std::size_t>(File.gcount()));
     Text = std::move(Read);
     return true;
-}
-
-Kestrine_Deep::Colouring Colouring_Named(const std::string& Name)
-{
-    using Kestrine_Deep::Colouring;
-    for (const Colouring Mode : {Colouring::Cycle, Colouring::Smooth})
-        if (Name == Kestrine_Deep::Colouring_Name(Mode))
-            return Mode;
-    return Colouring::Table;
 }
 
 } // namespace
@@ -126,7 +116,8 @@ bool Load_Position(const std::string& Path, Request& R, std::string& Problem)
     R.C_Re = Place.Julia_Re;
     R.C_Im = Place.Julia_Im;
     R.Colormap = Colormap_Value(Place.Colormap);
-    R.Colouring = Colouring_Named(Place.Colouring);
+    R.Colouring = Kestrine_Deep::Colouring::Table;
+    Kestrine_Deep::Colouring_Named(Place.Colouring, R.Colouring);
     R.Density = Place.Density;
     return true;
 }
