@@ -1,6 +1,7 @@
-// The per-pixel loop of deep pictures: perturbation against the reference orbit, rebasing, and
-// bilinear approximation, in double or in the scaled type. Written once for both devices: a GPU thread
-// serves one pixel, and so does each thread of the software device.
+// The per-pixel walk of deep pictures: perturbation against the reference orbit, rebasing, and
+// bilinear approximation, in double or in the scaled type. This file holds one pixel's walk in plain
+// scalars; DeepLanes.cuh walks several pixels at once in vector lanes and hands each pixel to the code
+// here for the turns that lanes do not take (a run of the table, the scaled type, the reference's end).
 //
 // A launch advances every pixel of its list by at most Budget steps (a step of the table counts as
 // one) and leaves the pixel's state for the next launch, so that no launch runs long and a render can
@@ -41,6 +42,7 @@ struct Deep_Launch {
     int Level_Size[Max_Levels];
     bool Approximate;
     bool Mandelbrot;
+    bool Interior_Check; // stop pixels caught by an attracting cycle (DeepLanes.cuh)
     Deep_Numbers::Scaled_Real Largest_Radius; // of the table's single steps
     double Largest_Radius_Squared;
     Deep_Numbers::Scaled_Real Spacing;
@@ -66,6 +68,17 @@ struct Double_Delta {
     double Re, Im;
 };
 
+// δ' = 2 Z δ + δ^2 + δc, for scalars and for lane vectors alike, so that a pixel in lanes is rounded
+// in exactly the operations it is rounded in alone.
+template <typename Number, typename Reference>
+__device__ __forceinline__ void Perturbation_Step(const Number& Dr, const Number& Di, const Reference& Zr,
+                                                  const Reference& Zi, const Number& Cr, const Number& Ci, Number& Nr,
+                                                  Number& Ni)
+{
+    Nr = 2 * (Zr * Dr - Zi * Di) + (Dr * Dr - Di * Di) + Cr;
+    Ni = 2 * (Zr * Di + Zi * Dr) + 2 * Dr * Di + Ci;
+}
+
 // Arithmetic on δ in double: plain IEEE operations, each rounded once (the build fuses nothing).
 struct Double_Arithmetic {
     using Delta = Double_Delta;
@@ -90,9 +103,9 @@ struct Double_Arithmetic {
     // 2 Z δ + δ^2 + δc.
     static __device__ __forceinline__ Delta Step(const Delta& d, const Orbit_Point& Z, const Delta& dc)
     {
-        const double Re = 2 * (Z.Re * d.Re - Z.Im * d.Im) + (d.Re * d.Re - d.Im * d.Im) + dc.Re;
-        const double Im = 2 * (Z.Re * d.Im + Z.Im * d.Re) + 2 * d.Re * d.Im + dc.Im;
-        return Delta{Re, Im};
+        Delta Next;
+        Perturbation_Step(d.Re, d.Im, Z.Re, Z.Im, dc.Re, dc.Im, Next.Re, Next.Im);
+        return Next;
     }
     static __device__ __forceinline__ Delta Plus(const Orbit_Point& P, const Delta& d)
     {
@@ -223,6 +236,55 @@ __device__ __forceinline__ bool Leave_Arithmetic(const Deep_Numbers::Scaled_Comp
     return d.Exp >= Double_From_Exponent;
 }
 
+// One turn of the walk (a run of the table or one step, then the rebase), for a pixel with budget
+// and iterations left. False when the step's candidate escaped.
+template <typename Arithmetic>
+__device__ __forceinline__ bool Walk_Once(const Deep_Launch& P, Pixel_Walk& W, typename Arithmetic::Delta& d,
+                                          const typename Arithmetic::Delta& Delta_C)
+{
+    if (W.m == P.Length) {
+        d = Arithmetic::Plus(P.D[W.m], d);
+        W.m = 0;
+        ++W.Rebases;
+    }
+    const int Level = P.Approximate ? Longest_Run<Arithmetic>(P, W.m, W.Count, d) : -1;
+    if (Level >= 0) {
+        const Approximation_Step& Run = P.Table[P.Level_Offset[Level] + ((W.m - P.First_Step) >> Level)];
+        Deep_Numbers::Scaled_Complex Next = Run.A * Arithmetic::To_Scaled(d);
+        if (P.Mandelbrot)
+            Next = Next + Run.B * Arithmetic::To_Scaled(Delta_C);
+        d = Arithmetic::From_Scaled(Next);
+        W.m += 1 << Level;
+        W.Count += 1 << Level;
+        W.Skipped += 1 << Level;
+    } else {
+        d = Arithmetic::Step(d, P.Z[W.m], Delta_C);
+        ++W.m;
+        double Dr, Di;
+        Arithmetic::To_Double(d, Dr, Di);
+        const double Zr = P.Z[W.m].Re + Dr, Zi = P.Z[W.m].Im + Di;
+        if (!(Zr * Zr + Zi * Zi < P.Bound)) {
+            W.Escaped = true;
+            W.Zr = Zr;
+            W.Zi = Zi;
+            return false;
+        }
+        ++W.Count;
+        ++W.Stepped;
+    }
+    // Back to the reference's start when the pixel is nearer to it than to the reference's
+    // current point: z - Z(0) = D(m) + δ is then the smaller difference.
+    if (W.m < P.Length) {
+        const typename Arithmetic::Delta From_Start = Arithmetic::Plus(P.D[W.m], d);
+        if (Arithmetic::Smaller(From_Start, d)) {
+            d = From_Start;
+            W.m = 0;
+            ++W.Rebases;
+        }
+    }
+    return true;
+}
+
 // Steps the pixel until it escapes, reaches the count, spends its budget, or (in a view past
 // double's range) its δ leaves the range this arithmetic is used for.
 template <typename Arithmetic>
@@ -230,48 +292,8 @@ __device__ __forceinline__ void Walk(const Deep_Launch& P, Pixel_Walk& W, typena
                                      const typename Arithmetic::Delta& Delta_C, bool Within_Double_Range)
 {
     for (; W.Budget > 0 && W.Count < P.Iterations; --W.Budget) {
-        if (Leave_Arithmetic(d, Within_Double_Range))
+        if (Leave_Arithmetic(d, Within_Double_Range) || !Walk_Once<Arithmetic>(P, W, d, Delta_C))
             return;
-        if (W.m == P.Length) {
-            d = Arithmetic::Plus(P.D[W.m], d);
-            W.m = 0;
-            ++W.Rebases;
-        }
-        const int Level = P.Approximate ? Longest_Run<Arithmetic>(P, W.m, W.Count, d) : -1;
-        if (Level >= 0) {
-            const Approximation_Step& Run = P.Table[P.Level_Offset[Level] + ((W.m - P.First_Step) >> Level)];
-            Deep_Numbers::Scaled_Complex Next = Run.A * Arithmetic::To_Scaled(d);
-            if (P.Mandelbrot)
-                Next = Next + Run.B * Arithmetic::To_Scaled(Delta_C);
-            d = Arithmetic::From_Scaled(Next);
-            W.m += 1 << Level;
-            W.Count += 1 << Level;
-            W.Skipped += 1 << Level;
-        } else {
-            d = Arithmetic::Step(d, P.Z[W.m], Delta_C);
-            ++W.m;
-            double Dr, Di;
-            Arithmetic::To_Double(d, Dr, Di);
-            const double Zr = P.Z[W.m].Re + Dr, Zi = P.Z[W.m].Im + Di;
-            if (!(Zr * Zr + Zi * Zi < P.Bound)) {
-                W.Escaped = true;
-                W.Zr = Zr;
-                W.Zi = Zi;
-                return;
-            }
-            ++W.Count;
-            ++W.Stepped;
-        }
-        // Back to the reference's start when the pixel is nearer to it than to the reference's
-        // current point: z - Z(0) = D(m) + δ is then the smaller difference.
-        if (W.m < P.Length) {
-            const typename Arithmetic::Delta From_Start = Arithmetic::Plus(P.D[W.m], d);
-            if (Arithmetic::Smaller(From_Start, d)) {
-                d = From_Start;
-                W.m = 0;
-                ++W.Rebases;
-            }
-        }
     }
 }
 
@@ -293,71 +315,7 @@ __device__ __forceinline__ void Finish_Pixel(const Deep_Launch& P, int Pixel, co
     P.Smooth[Pixel] = Smooth_Count(W.Zr, W.Zi, Cr, Ci, W.Count);
 }
 
-// Advances one pixel of the launch's list by at most the launch's budget. Scaled says whether the
-// view is past double's range; its pixels then walk in scaled arithmetic while δ is that small.
-template <bool Scaled>
-__device__ __forceinline__ void Advance_Pixel(const Deep_Launch& P, int Slot)
-{
-    const int Pixel = P.Active[Slot];
-    Pixel_State& S = P.States[Pixel];
-    if (S.Phase == Finished) {
-        P.Slot_Done[Slot] = 1;
-        return;
-    }
-    const Deep_Numbers::Scaled_Complex Offset = Pixel_Offset(P, Pixel % P.W, Pixel / P.W);
-    const Deep_Numbers::Scaled_Complex Scaled_C = P.Mandelbrot ? Offset : Deep_Numbers::Scaled_Complex{};
-    if (S.Phase == Not_Started) {
-        // Mandelbrot starts at z = 0 = Z(0); Julia at the pixel's point, δ from the centre Z(0).
-        const Deep_Numbers::Scaled_Complex Start = P.Mandelbrot ? Deep_Numbers::Scaled_Complex{} : Offset;
-        if (Scaled && Start.Exp < Double_From_Exponent)
-            Scaled_Arithmetic::Store(Start, S);
-        else
-            Double_Arithmetic::Store(Double_Arithmetic::From_Scaled(Start), S);
-        S.Step = S.Count = S.Skipped = S.Stepped = S.Rebases = 0;
-        S.Phase = Running;
-    }
-    Pixel_Walk W{S.Step, S.Count, S.Skipped, S.Stepped, S.Rebases, P.Budget, false, 0, 0};
-    // A state in double has Exp 0; one in the scaled type has its mantissas in [1, 2) and an exponent
-    // far below.
-    bool In_Double = !Scaled || S.Exp == 0;
-    Double_Delta d = Double_Arithmetic::Load(S);
-    Deep_Numbers::Scaled_Complex e = Scaled_Arithmetic::Load(S);
-    const Double_Delta Double_C = Double_Arithmetic::From_Scaled(Scaled_C);
-    while (W.Budget > 0 && W.Count < P.Iterations && !W.Escaped) {
-        if (In_Double) {
-            Walk<Double_Arithmetic>(P, W, d, Double_C, !Scaled);
-            if (Scaled && !W.Escaped && W.Budget > 0 && W.Count < P.Iterations) {
-                e = Double_Arithmetic::To_Scaled(d);
-                In_Double = false;
-            }
-        } else {
-            Walk<Scaled_Arithmetic>(P, W, e, Scaled_C, false);
-            if (!W.Escaped && W.Budget > 0 && W.Count < P.Iterations) {
-                d = Double_Arithmetic::From_Scaled(e);
-                In_Double = true;
-            }
-        }
-    }
-    if (In_Double)
-        Double_Arithmetic::Store(d, S);
-    else
-        Scaled_Arithmetic::Store(e, S);
-    S.Step = W.m;
-    S.Count = W.Count;
-    S.Skipped = W.Skipped;
-    S.Stepped = W.Stepped;
-    S.Rebases = W.Rebases;
-    const bool Done = W.Escaped || W.Count >= P.Iterations;
-    P.Slot_Done[Slot] = Done ? 1 : 0;
-    if (Done) {
-        S.Phase = Finished;
-        Finish_Pixel(P, Pixel, W, Offset);
-    }
-}
-
 constexpr int Deep_Block_Threads = 128;
 
-__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Double_Kernel(Deep_Launch P);
-__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Scaled_Kernel(Deep_Launch P);
 
 } // namespace Kestrine_Deep

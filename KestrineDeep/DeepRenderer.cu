@@ -4,6 +4,11 @@
 
 #include "ApproximationTable.h"
 #include "DeepKernels.cuh"
+#if defined(__CUDACC__)
+#include "DeepLanes.cuh"
+#else
+#include "DeepLaneSets.h"
+#endif
 #include "DeepView.h"
 #include "DeviceBuffer.h"
 #include "Kernels.cuh"
@@ -17,21 +22,35 @@
 
 namespace Kestrine_Deep {
 
-__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Double_Kernel(Deep_Launch P)
+#if defined(__CUDACC__)
+// On a GPU a thread walks the pixel of its own slot.
+template <bool Scaled>
+__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Kernel(Deep_Launch P)
 {
     const int Slot = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
     if (Slot < P.Active_Count)
-        Advance_Pixel<false>(P, Slot);
+        Advance_Slots<Scaled>(P, Slot, Slot + 1);
 }
-
-__global__ void __launch_bounds__(Deep_Block_Threads) Deep_Scaled_Kernel(Deep_Launch P)
-{
-    const int Slot = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
-    if (Slot < P.Active_Count)
-        Advance_Pixel<true>(P, Slot);
-}
+#endif
 
 namespace {
+
+// One launch over the Count slots of the list: one thread a slot on a GPU, the lanes of the lane set
+// this CPU runs on the software device.
+void Launch_Slots(const Deep_Launch& Launch, std::size_t Count, bool Scaled)
+{
+    const dim3 Grid(static_cast<unsigned>((Count + Deep_Block_Threads - 1) / Deep_Block_Threads));
+#if defined(__CUDACC__)
+    if (Scaled)
+        Deep_Kernel<true><<<Grid, Deep_Block_Threads>>>(Launch);
+    else
+        Deep_Kernel<false><<<Grid, Deep_Block_Threads>>>(Launch);
+#else
+    const Deep_Lane_Kernels& Kernels = Deep_Lane_Kernels_Here();
+    Soft_Device::Launch_Lanes("Deep_Kernel", Grid, dim3(Deep_Block_Threads), Soft_Device::Launch_Order::Now,
+                              Scaled ? Kernels.Scaled_View : Kernels.Double_View, Launch);
+#endif
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -227,6 +246,7 @@ Deep_Launch Deep_Renderer::State::Launch_For(const Deep_View& View, const Render
     std::copy(std::begin(Table.Level_Offset), std::end(Table.Level_Offset), Launch.Level_Offset);
     std::copy(std::begin(Table.Level_Size), std::end(Table.Level_Size), Launch.Level_Size);
     Launch.Mandelbrot = View.Set == Fractal_Set::Mandelbrot;
+    Launch.Interior_Check = Options.Interior_Check;
     Launch.Largest_Radius = Table.Largest_Radius;
     Launch.Largest_Radius_Squared = Deep_Numbers::To_Double(Table.Largest_Radius * Table.Largest_Radius);
     Launch.Spacing = Pixel_Spacing(View);
@@ -272,11 +292,7 @@ Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, std::size_t Pixe
                           "the list of pixels"))
             return Render_Status::Failed;
         const Clock::time_point Start = Clock::now();
-        const dim3 Grid(static_cast<unsigned>((Count + Deep_Block_Threads - 1) / Deep_Block_Threads));
-        if (Scaled)
-            LAUNCH_KERNEL(Deep_Scaled_Kernel, Grid, dim3(Deep_Block_Threads), Launch);
-        else
-            LAUNCH_KERNEL(Deep_Double_Kernel, Grid, dim3(Deep_Block_Threads), Launch);
+        Launch_Slots(Launch, Count, Scaled);
         if (!Device.Check(cudaGetLastError(), "launching the pixels"))
             return Render_Status::Failed;
         Slot_Finished.resize(Count);

@@ -52,6 +52,9 @@ KESTRINE_DEEP_EXPORT Number_Type Number_Type_For(const Deep_View& View);
 
 struct Render_Options {
     bool Approximation = true; // skip runs of steps by bilinear approximation; off for a stepwise check
+    // Stop a pixel once its orbit is caught by an attracting cycle: it never escapes, and counts as
+    // such (Iterations) without walking there. Changes no pixel that escapes; off for the full walk.
+    bool Interior_Check = true;
     // At least this many bits for the reference orbit, 0 to Most_Reference_Bits (0: what the view needs).
     // Views about one centre that all take the deepest one's Reference_Bits_For share one orbit, and
     // each gets the same picture whichever of them were rendered before it.

@@ -183,6 +183,7 @@ int Render_Deep(const Request& R)
     Engines With;
     Render_Options Options;
     Options.Approximation = R.Approximation;
+    Options.Interior_Check = R.Interior_Check;
     Progress_Bar Shown;
     const bool Bar = R.Progress || isatty(STDERR_FILENO);
     double Seconds = 0;

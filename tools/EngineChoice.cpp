@@ -64,6 +64,7 @@ const char* Deep_Only_Option(const Request& R, const char*& Reason)
         {!R.Counts_Output.empty(), "--counts", "the float engine keeps no counts to write"},
         {R.Colouring != Colouring::Table, "--colouring cycle|smooth", "the float engine colours by its table only"},
         {R.Approximation_Given, "--approximation", "the float engine has no approximation to switch"},
+        {R.Interior_Check_Given, "--interior-check", "the float engine's cycles are always caught exactly"},
         {R.Stats, "--stats", "the float engine has none of its figures"},
     };
     for (const auto& Option : Options)

@@ -104,6 +104,7 @@ int Render_Frames(const Request& R)
         return 2;
     Kestrine_Deep::Render_Options Options;
     Options.Approximation = R.Approximation;
+    Options.Interior_Check = R.Interior_Check;
     Options.Reference_Bits = Run_Reference_Bits(R);
     Engines With;
     const bool Terminal = isatty(STDERR_FILENO);

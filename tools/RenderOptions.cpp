@@ -223,6 +223,8 @@ Outcome Read_Valued_Option(const std::string& Option, const std::string& Value, 
         return Of(R.Density_Given = Read_Double(Value.c_str(), R.Density) && R.Density > 0);
     if (Option == "--approximation")
         return Of(R.Approximation_Given = Read_Switch(Value, R.Approximation));
+    if (Option == "--interior-check")
+        return Of(R.Interior_Check_Given = Read_Switch(Value, R.Interior_Check));
     if (Option == "--out")
         return Of(!(R.Output = Value).empty());
     if (Option == "--counts")
@@ -239,7 +241,7 @@ Outcome Read_Valued_Option(const std::string& Option, const std::string& Value, 
 const char* const Valued_Options[] = {"--set",           "--threshold", "--iterations",    "--colormap",
                                       "--engine",        "--colouring", "--coloring",      "--density",
                                       "--approximation", "--out",       "--counts",        "--save-position",
-                                      "--frames",        "--frame-range"};
+                                      "--frames",        "--frame-range", "--interior-check"};
 
 Outcome Read_Option(const std::string& Option, Option_Reader& In, Request& R)
 {

@@ -44,6 +44,8 @@ struct Request {
     bool Density_Given = false;
     bool Approximation = true;
     bool Approximation_Given = false;
+    bool Interior_Check = true;
+    bool Interior_Check_Given = false;
     bool Stats = false;
     bool Progress = false; // the bar even when stderr is not a terminal
     std::string Output, Counts_Output, Position_Output;

@@ -43,6 +43,8 @@ const char* const Usage_Text =
     "                            every 510 steps; smooth: the smooth count, cycled and blended (deep)\n"
     "  --density D               smooth colouring: table entries per step of the smooth count (default 1)\n"
     "  --approximation on|off    deep: skip runs of steps by bilinear approximation (default on)\n"
+    "  --interior-check on|off   deep: stop pixels caught by an attracting cycle, which never escape\n"
+    "                            (default on; off walks them to the last iteration, same picture)\n"
     "  --counts FILE             deep: also write the counts, a line \"KESTRINE-COUNTS W H N\" and then\n"
     "                            W H little-endian 32-bit integers, row 0 first (N: never escaped)\n"
     "  --stats                   deep: print the number type, times and steps per pixel\n"
