@@ -317,5 +317,4 @@ __device__ __forceinline__ void Finish_Pixel(const Deep_Launch& P, int Pixel, co
 
 constexpr int Deep_Block_Threads = 128;
 
-
 } // namespace Kestrine_Deep

@@ -239,7 +239,7 @@ __device__ __forceinline__ void Fill(const Deep_Launch& P, Lane_Walk& L, Pixel_R
     while (Next < Last) {
         if (!Run.Begin(P, Next++))
             continue;
-        Run.Walk_Alone(P, true);
+        Run.Walk_Alone(P);
         if (!Run.Over(P)) {
             L.Take(P, Run, i);
             return;
@@ -262,7 +262,7 @@ __device__ __forceinline__ void Advance_Slots(const Deep_Launch& P, int First, i
     while (Any(L.Live)) {
         L.Step_Until_Turn<Scaled>(P, Z0r, Z0i);
         const Lane_Long Over = L.Over(P);
-        for (int i = 0; i < Lane_Count && Any(Over); ++i) {
+        for (int i = 0; i < Lane_Count; ++i) {
             if (Get(Over, i) == 0)
                 continue;
             L.Give(P, Runs[i], i);
@@ -270,11 +270,11 @@ __device__ __forceinline__ void Advance_Slots(const Deep_Launch& P, int First, i
             Fill(P, L, Runs[i], i, Next, Last);
         }
         const Lane_Long Alone = L.Needs_Scalar<Scaled>(P);
-        for (int i = 0; i < Lane_Count && Any(Alone); ++i) {
+        for (int i = 0; i < Lane_Count; ++i) {
             if (Get(Alone, i) == 0)
                 continue;
             L.Give(P, Runs[i], i);
-            Runs[i].Walk_Alone(P, true);
+            Runs[i].Walk_Alone(P);
             if (!Runs[i].Over(P)) {
                 L.Take(P, Runs[i], i);
                 continue;

@@ -64,13 +64,13 @@ struct Pixel_Run {
                !(P.Approximate && W.m >= P.First_Step && May_Take_Run(P, d));
     }
 
-    // Walks until the launch is over for the pixel or, when Lanes_Wait, until lanes can take its
-    // next turn. Every turn is the scalar walk's, so where the lanes take over changes nothing.
-    __device__ __forceinline__ void Walk_Alone(const Deep_Launch& P, bool Lanes_Wait)
+    // Walks until the launch is over for the pixel or lanes can take its next turn. Every turn is the
+    // scalar walk's, so where the lanes take over changes nothing.
+    __device__ __forceinline__ void Walk_Alone(const Deep_Launch& P)
     {
         while (!Over(P)) {
             if (In_Double) {
-                if (Lanes_Wait && Lanes_Take_Next(P))
+                if (Lanes_Take_Next(P))
                     return;
                 if (Leave_Arithmetic(d, !Scaled)) {
                     e = Double_Arithmetic::To_Scaled(d);

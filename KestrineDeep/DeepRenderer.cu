@@ -11,7 +11,6 @@
 #endif
 #include "DeepView.h"
 #include "DeviceBuffer.h"
-#include "Kernels.cuh"
 #include "ReferenceOrbit.h"
 
 #include <algorithm>
