@@ -87,10 +87,18 @@ private:
 // same candidate and refuses it again), so the thread leaves at the first one; its warp runs only as
 // long as its slowest pixel. Returns whether any step was kept, that is whether z changed; Kept_Steps
 // (zero on entry) counts them.
+//
+// A z that comes back bit for bit after q kept steps comes back every q steps, each step kept: the
+// R steps left are all kept and end R mod q steps on in the cycle. So the thread counts them at once
+// and takes only those last steps. Checkpoints follow Brent's method (z saved after steps 0, 1, 3, 7,
+// ..., compared with z after every step), so a cycle is found within about three times its period
+// once the orbit is in it.
 template <typename Step>
 __device__ __forceinline__ bool Iterate_Orbit(const PixelLanes&, float& Zr, float& Zi, float Cr, float Ci,
                                               int& Kept_Steps, int Steps, Step Next)
 {
+    int Saved_Real = __float_as_int(Zr), Saved_Imag = __float_as_int(Zi);
+    int Saved_At = 0, Window = 1;
 #pragma unroll 4
     for (int i = 0; i < Steps; ++i) {
         float A, B;
@@ -99,6 +107,18 @@ __device__ __forceinline__ bool Iterate_Orbit(const PixelLanes&, float& Zr, floa
         Zr = A;
         Zi = B;
         ++Kept_Steps;
+        const int Done = i + 1;
+        if (__float_as_int(Zr) == Saved_Real && __float_as_int(Zi) == Saved_Imag) {
+            // No later step can match again before the end: the next match is a whole period on.
+            const int Left = Steps - Done, Last = Left % (Done - Saved_At);
+            Kept_Steps += Left - Last;
+            Steps = Done + Last;
+        } else if (Done - Saved_At == Window) {
+            Saved_Real = __float_as_int(Zr);
+            Saved_Imag = __float_as_int(Zi);
+            Saved_At = Done;
+            Window *= 2;
+        }
     }
     return Kept_Steps != 0;
 }
@@ -116,7 +136,7 @@ __device__ __forceinline__ int Load_Rgb(const unsigned char* __restrict__ Table,
 }
 
 #else
-#include "SoftLanes.h"
+#include "SoftOrbit.h"
 #define LANE_CODE_BEGIN namespace KESTRINE_LANES {
 #define LANE_CODE_END }
 #endif

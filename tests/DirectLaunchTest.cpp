@@ -4,6 +4,8 @@
 // never uses.
 #include <Kernels.cuh>
 
+#include "Reference.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -259,6 +261,75 @@ TEST_F(Direct_Launch, EscapeTimeKernelsGiveTheSameCountsForAnyBlockShape)
         for (const dim3 Shape : {dim3(1, 1, 1), dim3(20, 3, 1), dim3(48, 5, 1), dim3(33, 2, 1), dim3(64, 16, 1)})
             EXPECT_EQ(Counts(Mandelbrot, Shape), Engine_Shape)
                 << "block " << Shape.x << " x " << Shape.y << ", Mandelbrot " << Mandelbrot;
+    }
+}
+
+// Orbits that fall into exact cycles inside the set, at the boundary and outside: after launches of
+// every size (launches of 1 step, odd sizes, one long launch), every pixel's count and last z are
+// the plain loop's, bit for bit. The model rounds its multiply-adds as one of the two ways a device
+// may (fused or separately); the whole picture must be that one's. The points are computed here, so
+// that a GPU's division in the grid set-up plays no part; its square root in the Julia test may still
+// move pixels whose candidates come that close to the threshold (Gpu_May_Differ), and only those.
+TEST_F(Direct_Launch, OrbitsInCyclesEndWhereThePlainLoopEnds)
+{
+    const int W = 61, H = 23, N = 700;
+    struct Case {
+        bool Mandelbrot;
+        Reference::Window View;
+        Reference::Point C;
+    };
+    const Case Cases[] = {
+        {true, {-0.3f, -0.1f, -0.1f, 0.1f}, {}},           // fixed points and 2-cycles of rounding
+        {true, {-1.1f, -0.9f, -0.1f, 0.12f}, {}},          // the period-2 bulb
+        {true, {-0.2f, -0.05f, 0.68f, 0.8f}, {}},          // the period-3 bulb and its edge
+        {true, {-0.8f, -0.7f, 0.05f, 0.2f}, {}},           // all boundary
+        {false, {-1.4f, 1.3f, -1.1f, 1.0f}, {-0.123f, 0.745f}}, // a filled Julia set with interior
+        {false, {-1.7f, 1.9f, -1.1f, 1.4f}, {-0.4001f, 0.6f}},  // none
+    };
+    for (const Case& c : Cases) {
+        const auto Fused = Reference::Orbit_Ends(c.Mandelbrot, c.View, W, H, c.C, 4.0f, N, Reference::Rounding::Fused);
+        const auto Separate =
+            Reference::Orbit_Ends(c.Mandelbrot, c.View, W, H, c.C, 4.0f, N, Reference::Rounding::Separate);
+#if defined(__CUDACC__)
+        const std::vector<bool> Excused = Reference::Gpu_May_Differ(c.Mandelbrot, c.View, W, H, c.C, 4.0f, N, 3);
+#else
+        const std::vector<bool> Excused(W * H, false);
+#endif
+        std::vector<float2> Points;
+        // A Julia orbit after no steps is its pixel's point, which a Mandelbrot orbit adds at each step.
+        for (const auto& End : Reference::Orbit_Ends(false, c.View, W, H, c.C, 4.0f, 0, Reference::Rounding::Fused))
+            Points.push_back(make_float2(End.Z.Real, End.Z.Imag));
+        for (const int Per_Launch : {50, 1, 37, 256, N}) {
+            Device_Buffer<float2> Grid(Points);
+            Device_Buffer<int> Iterations(W * H, 0);
+            Device_Buffer<float> Z_Real(W * H, 0.0f), Z_Imag(W * H, 0.0f);
+            const dim3 Shape(32, 32, 1), Cover(W / 32 + 1, H / 32 + 1, 1);
+            for (int Done = 0; Done < N; Done += Per_Launch) {
+                const int Steps = std::min(Per_Launch, N - Done);
+                if (c.Mandelbrot)
+                    LAUNCH_PIXELWISE_KERNEL(MandelBrotKernel, Cover, Shape, Grid.Get(), Z_Real.Get(), Z_Imag.Get(),
+                                            Iterations.Get(), 4.0f, Steps, W, H);
+                else
+                    LAUNCH_PIXELWISE_KERNEL(JuliaKernel, Cover, Shape, Grid.Get(), make_float2(c.C.Real, c.C.Imag),
+                                            Iterations.Get(), 4.0f, Steps, W, H);
+            }
+            Finish();
+            const std::vector<int> Counts = Iterations.Read();
+            const std::vector<float2> Ends = Grid.Read();
+            const std::vector<float> Reals = Z_Real.Read(), Imags = Z_Imag.Read();
+            const auto Same_As = [&](const std::vector<Reference::Orbit_End>& Model) {
+                int Differ = 0;
+                for (std::size_t i = 0; i < Model.size(); ++i) {
+                    const float2 Z = c.Mandelbrot ? make_float2(Reals[i], Imags[i]) : Ends[i];
+                    Differ += !Excused[i] && (Counts[i] != Model[i].Count || std::memcmp(&Z.x, &Model[i].Z.Real, 4) != 0 ||
+                                              std::memcmp(&Z.y, &Model[i].Z.Imag, 4) != 0);
+                }
+                return Differ;
+            };
+            EXPECT_EQ(std::min(Same_As(Fused), Same_As(Separate)), 0)
+                << (c.Mandelbrot ? "Mandelbrot from " : "Julia from ") << c.View.X_Min << ", " << Per_Launch
+                << " steps a launch";
+        }
     }
 }
 

@@ -128,6 +128,9 @@ TEST_F(Engine_Test, CountsMatchTheScalarModel)
         // All boundary: long chaotic orbits, runs that freeze at every step of a chunk.
         {true, 211, 301, {-0.8f, -0.7f, 0.05f, 0.2f}, {}, 4.0f, 250},
         {false, 150, 40, {0.99f, 1.02f, -0.05f, 0.05f}, {0.0f, 0.0f}, 4.0f, 230, 33},
+        // Orbits that fall into exact cycles of rounding, and a filled Julia set's interior.
+        {true, 160, 90, {-0.3f, -0.1f, -0.1f, 0.1f}, {}, 4.0f, 250},
+        {false, 150, 100, {-1.4f, 1.3f, -1.1f, 1.0f}, {-0.123f, 0.745f}, 4.0f, 255, 64},
         // One pixel of a run (the 14th, and the 9th of a run cut short by the edge) stays while every
         // other pixel escapes at its first or second step: the run must go on for it alone.
         {false, 45, 1, {-39.0f, 93.0f, 0.0f, 0.0f}, {0.0f, 0.0f}, 4.0f, 130},

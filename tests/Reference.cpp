@@ -47,6 +47,7 @@ bool Within_Steps(float a, float b, int Steps)
 
 struct Orbit {
     int Kept = 0;
+    Point Z; // the last value kept
     // Some candidate's square root lay within the given steps of the threshold.
     bool Root_Near_Threshold = false;
 };
@@ -63,6 +64,7 @@ Orbit Iterate(Point Z, Point C, float Threshold, int N, bool Bound_Root, Roundin
             break; // the orbit is frozen from here on
         Z = Candidate;
     }
+    Result.Z = Z;
     return Result;
 }
 
@@ -133,6 +135,18 @@ std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point
         for (int x = 0; x < W; ++x)
             Counts[std::size_t(y) * W + x] = Pixel_Orbit(Mandelbrot, View, W, H, x, y, C, Threshold, N, Multiply_Adds).Kept;
     return Counts;
+}
+
+std::vector<Orbit_End> Orbit_Ends(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
+                                  Rounding Multiply_Adds)
+{
+    std::vector<Orbit_End> Ends(std::size_t(W) * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const Orbit o = Pixel_Orbit(Mandelbrot, View, W, H, x, y, C, Threshold, N, Multiply_Adds);
+            Ends[std::size_t(y) * W + x] = {o.Kept, o.Z};
+        }
+    return Ends;
 }
 
 std::vector<bool> Gpu_May_Differ(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,

@@ -30,6 +30,14 @@ enum class Rounding { Fused, Separate };
 std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
                         Rounding Multiply_Adds = Rounding::Fused);
 
+// Each pixel's count and its orbit's last value kept, row-major as Counts.
+struct Orbit_End {
+    int Count;
+    Point Z;
+};
+std::vector<Orbit_End> Orbit_Ends(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
+                                  Rounding Multiply_Adds);
+
 // The pixels whose count a GPU may give otherwise than Counts with fused multiply-adds: a GPU built
 // for speed divides (in the grid set-up) within 2 units in the last place of the exact quotient, and
 // takes the square root of the Julia test within Root_Ulps units. A pixel is marked where some

@@ -262,56 +262,6 @@ private:
     int Row_Of_All = 0;
 };
 
-// Up to Steps steps of the orbits of a run of pixels: Next(Zr, Zi, Cr, Ci, A, B), called on one vector
-// of lanes at a time, puts the candidates in A and B and says in which lanes they are kept. Returns
-// whether any lane kept a step, that is whether z changed; Kept counts each lane's kept steps.
-//
-// A refused step freezes its pixel for good: z stays, so every later step computes the same candidate
-// and refuses it again. So once no lane of the run keeps its step, the steps left would change
-// nothing, and the run leaves (tested every four steps, and after the first, so that a launch over a
-// run frozen by an earlier launch costs one step).
-template <typename Step>
-__forceinline__ bool Iterate_Orbit(const PixelLanes& Pixels, LaneFloat& Zr, LaneFloat& Zi, const LaneFloat& Cr,
-                                   const LaneFloat& Ci, LaneInt& Kept_Steps, int Steps, Step Next)
-{
-    if (Steps <= 0)
-        return false;
-    LaneMask Kept;
-    LaneFloat A, B;
-    const auto Candidates = [&] {
-        for (int g = 0; g < Vectors_Per_Lane_Group; ++g)
-            Kept.Part[g] = Next(Zr.Part[g], Zi.Part[g], Cr.Part[g], Ci.Part[g], A.Part[g], B.Part[g]);
-    };
-    const auto Keep = [&] {
-        for (int g = 0; g < Vectors_Per_Lane_Group; ++g) {
-            Zr.Part[g] = Kept.Part[g] ? A.Part[g] : Zr.Part[g];
-            Zi.Part[g] = Kept.Part[g] ? B.Part[g] : Zi.Part[g];
-            Kept_Steps.Part[g] -= Kept.Part[g]; // a kept lane is -1
-        }
-    };
-    const auto One_Step = [&] {
-        Candidates();
-        Keep();
-    };
-    // The first step decides for runs that an earlier launch froze: nothing kept, nothing to keep.
-    Candidates();
-    if (!Pixels.Any_In_Image(Kept))
-        return false;
-    Keep();
-    int Done = 1;
-    for (; Steps - Done >= 4; Done += 4) {
-        One_Step();
-        One_Step();
-        One_Step();
-        One_Step();
-        if (!Pixels.Any_In_Image(Kept))
-            return true;
-    }
-    for (; Done < Steps; ++Done)
-        One_Step();
-    return true;
-}
-
 // The block runner of a lane kernel in this lane set: one call for the first thread of each run of
 // Lane_Width threads of a block row, which serves the run (PixelLanes); the other threads' calls
 // would find their pixels taken and do nothing, so they are not made.
