@@ -54,9 +54,12 @@ __device__ __forceinline__ Lane_Double Broadcast(double Value)
 
 struct Lane_Walk {
     Lane_Double Dr, Di, Cr, Ci, Zr, Zi; // δ, δc, Z(m)
-    Lane_Long m, Count, Budget, Stepped, Rebases;
+    // Every kept step adds one to the count and to the steps taken and takes one from the budget, so
+    // one number stands for all three: the steps the lane may still take before its pixel is over
+    // (Limit). An escaping step leaves δ and m as they were, so the escape point is found again
+    // from them when the pixel is given back.
+    Lane_Long m, Left, Rebases;
     Lane_Long Live, Escaped, Interior;
-    Lane_Double Escape_Re, Escape_Im;
     // The interior check: z now, the checkpoint, the multiplier since it, and the bounds over it.
     Lane_Double Xr, Xi, Xn2, Sr, Si, Sn2, Der_r, Der_i, Der2, T, Zmax2, Since, Window;
 
@@ -83,29 +86,27 @@ struct Lane_Walk {
         const Lane_Double Re = Next_Zr + Nr, Im = Next_Zi + Ni;
         const Lane_Double Norm = Re * Re + Im * Im;
         const Lane_Long Accepted = Live & Is(Norm < P.Bound);
-        const Lane_Long Escaping = Live & ~Accepted;
-        Escaped |= Escaping;
-        Escape_Re = Select(Escaping, Re, Escape_Re);
-        Escape_Im = Select(Escaping, Im, Escape_Im);
-        Dr = Select(Accepted, Nr, Dr);
-        Di = Select(Accepted, Ni, Di);
-        Zr = Select(Accepted, Next_Zr, Zr);
-        Zi = Select(Accepted, Next_Zi, Zi);
-        m = Select(Accepted, Next, m);
-        Count -= Accepted; // a true mask is -1
-        Stepped -= Accepted;
-        Budget += Accepted;
-        // D(m) is Z(m) for Mandelbrot, whose reference starts at 0.
-        Lane_Double Or = Next_Zr, Oi = Next_Zi;
-        if (!P.Mandelbrot)
-            Gather(P.D, m, Or, Oi);
-        const Lane_Double Fr = Or + Dr, Fi = Oi + Di;
-        const Lane_Long Nearer = Accepted & Is(m < P.Length) & Is(Fr * Fr + Fi * Fi < Dr * Dr + Di * Di);
-        Dr = Select(Nearer, Fr, Dr);
-        Di = Select(Nearer, Fi, Di);
-        Zr = Select(Nearer, Z0r, Zr);
-        Zi = Select(Nearer, Z0i, Zi);
-        m = Select(Nearer, Lane_Long{}, m);
+        Escaped |= Live & ~Accepted;
+        Left += Accepted; // a true mask is -1
+        // The rebase test on the kept candidate δ = N at Z(m + 1), as Walk_Once makes it after taking
+        // the step: the same operands, so the same result, but tested beside the escape test rather
+        // than after it. D(m) is Z(m) for Mandelbrot, whose reference starts at 0: Z(m + 1) + δ is then
+        // the candidate z itself.
+        Lane_Double Fr = Re, Fi = Im, From_Start = Norm;
+        if (!P.Mandelbrot) {
+            Lane_Double Or, Oi;
+            Gather(P.D, Next, Or, Oi);
+            Fr = Or + Nr;
+            Fi = Oi + Ni;
+            From_Start = Fr * Fr + Fi * Fi;
+        }
+        const Lane_Long Nearer = Accepted & Is(Next < P.Length) & Is(From_Start < Nr * Nr + Ni * Ni);
+        const Lane_Long Moved = Accepted & ~Nearer;
+        Dr = Select(Nearer, Fr, Select(Moved, Nr, Dr));
+        Di = Select(Nearer, Fi, Select(Moved, Ni, Di));
+        Zr = Select(Nearer, Z0r, Select(Moved, Next_Zr, Zr));
+        Zi = Select(Nearer, Z0i, Select(Moved, Next_Zi, Zi));
+        m = Select(Nearer, Lane_Long{}, Select(Moved, Next, m));
         Rebases -= Nearer;
         if (P.Interior_Check)
             Check_Interior(P, Accepted, Re, Im, Norm);
@@ -154,9 +155,9 @@ struct Lane_Walk {
         Since = Select(Lanes, Broadcast(0), Since);
     }
 
-    __device__ __forceinline__ Lane_Long Over(const Deep_Launch& P) const
+    __device__ __forceinline__ Lane_Long Over() const
     {
-        return Live & (Escaped | Interior | Is(Count >= P.Iterations) | Is(Budget <= 0));
+        return Live & (Escaped | Interior | Is(Left <= 0));
     }
 
     // Steps every live lane until some lane's pixel is over or needs the scalar path. On a copy, so
@@ -167,7 +168,7 @@ struct Lane_Walk {
         Lane_Walk Lanes = *this;
         while (!Any(Lanes.Needs_Scalar<Scaled>(P))) {
             Lanes.Step(P, Z0r, Z0i);
-            if (Any(Lanes.Over(P)))
+            if (Any(Lanes.Over()))
                 break;
         }
         *this = Lanes;
@@ -185,9 +186,7 @@ struct Lane_Walk {
         Put(Zr, i, Z.Re);
         Put(Zi, i, Z.Im);
         Put(m, i, static_cast<long long>(Run.W.m));
-        Put(Count, i, static_cast<long long>(Run.W.Count));
-        Put(Budget, i, static_cast<long long>(Run.W.Budget));
-        Put(Stepped, i, static_cast<long long>(Run.W.Stepped));
+        Put(Left, i, Limit(P, Run));
         Put(Rebases, i, static_cast<long long>(Run.W.Rebases));
         Put(Live, i, -1LL);
         Put(Escaped, i, 0LL);
@@ -211,15 +210,29 @@ struct Lane_Walk {
     {
         Run.d = Double_Delta{Get(Dr, i), Get(Di, i)};
         Run.W.m = static_cast<int>(Get(m, i));
-        Run.W.Count = static_cast<int>(Get(Count, i));
-        Run.W.Budget = static_cast<int>(Get(Budget, i));
-        Run.W.Stepped = static_cast<int>(Get(Stepped, i));
+        const int Taken = static_cast<int>(Limit(P, Run) - Get(Left, i));
+        Run.W.Count += Taken;
+        Run.W.Stepped += Taken;
+        Run.W.Budget -= Taken;
         Run.W.Rebases = static_cast<int>(Get(Rebases, i));
         Run.W.Escaped = Get(Escaped, i) != 0;
-        Run.W.Zr = Get(Escape_Re, i);
-        Run.W.Zi = Get(Escape_Im, i);
+        if (Run.W.Escaped) {
+            double Nr, Ni;
+            Perturbation_Step(Run.d.Re, Run.d.Im, P.Z[Run.W.m].Re, P.Z[Run.W.m].Im, Get(Cr, i), Get(Ci, i), Nr, Ni);
+            Run.W.Zr = P.Z[Run.W.m + 1].Re + Nr;
+            Run.W.Zi = P.Z[Run.W.m + 1].Im + Ni;
+        }
         if (Get(Interior, i) != 0)
             Run.W.Count = P.Iterations; // never escapes: what the whole walk would have counted
+    }
+
+    // The steps Run's pixel may take in lanes: to its budget's end or the last iteration. Fixed while
+    // the pixel is in a lane, whose Run keeps the counts it had when it came in.
+    template <bool Scaled>
+    static __device__ __forceinline__ long long Limit(const Deep_Launch& P, const Pixel_Run<Scaled>& Run)
+    {
+        const long long To_Last = static_cast<long long>(P.Iterations) - Run.W.Count;
+        return Run.W.Budget < To_Last ? Run.W.Budget : To_Last;
     }
 
     // An empty lane: index 0, so that its gathers stay within the orbit.
@@ -261,7 +274,7 @@ __device__ __forceinline__ void Advance_Slots(const Deep_Launch& P, int First, i
         Fill(P, L, Runs[i], i, Next, Last);
     while (Any(L.Live)) {
         L.Step_Until_Turn<Scaled>(P, Z0r, Z0i);
-        const Lane_Long Over = L.Over(P);
+        const Lane_Long Over = L.Over();
         for (int i = 0; i < Lane_Count; ++i) {
             if (Get(Over, i) == 0)
                 continue;
