@@ -90,10 +90,12 @@ std::vector<unsigned char> Colour_Picture(const Deep_Picture& Picture, const uns
     unsigned char* Out = Rgba.data();
     for (std::size_t i = 0; i < Picture.Counts.size(); ++i, Out += 4) {
         const std::int64_t Count = std::max<std::int64_t>(Picture.Counts[i], 0);
-        if (Count >= Picture.Iterations)
-            Put_Entry(Table, Last_Entry, Out);
-        else if (Mode == Colouring::Table)
+        // Table: entry min(count, 255) for every pixel, never escaped ones included, as the float
+        // engine colours its counts; the other colourings give those the last entry.
+        if (Mode == Colouring::Table)
             Put_Entry(Table, static_cast<int>(std::min<std::int64_t>(Count, Last_Entry)), Out);
+        else if (Count >= Picture.Iterations)
+            Put_Entry(Table, Last_Entry, Out);
         else if (Mode == Colouring::Cycle)
             Put_Entry(Table, Cycle_Entry(Count), Out);
         else

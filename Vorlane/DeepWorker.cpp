@@ -10,27 +10,8 @@ using namespace Kestrine_Deep;
 
 QImage Deep_Colours(const Deep_Picture& Counts, const Kestrine::Colour_Table& Colours, Colouring Mode, double Density)
 {
-    const std::size_t Pixels = std::size_t(Counts.Width) * std::size_t(Counts.Height);
-    if (Counts.Counts.size() != Pixels)
-        return Picture_From_Engine(nullptr, Counts.Width, Counts.Height);
-    if (Mode != Colouring::Table) {
-        const std::vector<unsigned char> Rgba = Colour_Picture(Counts, Colours.data(), Mode, Density);
-        return Picture_From_Engine(Rgba.empty() ? nullptr : Rgba.data(), Counts.Width, Counts.Height);
-    }
-    QImage Picture(Counts.Width, Counts.Height, QImage::Format_ARGB32);
-    if (Picture.isNull())
-        return Picture;
-    std::uint32_t Argb[Kestrine::Colormap_Entries];
-    for (int i = 0; i < Kestrine::Colormap_Entries; ++i)
-        Argb[i] = 0xFF000000u | std::uint32_t(Colours[3 * i]) << 16 | std::uint32_t(Colours[3 * i + 1]) << 8 |
-                  Colours[3 * i + 2];
-    for (int y = 0; y < Counts.Height; ++y) {
-        auto* Row = reinterpret_cast<std::uint32_t*>(Picture.scanLine(y));
-        const std::int32_t* Count = Counts.Counts.data() + std::size_t(y) * Counts.Width;
-        for (int x = 0; x < Counts.Width; ++x)
-            Row[x] = Argb[std::clamp(Count[x], 0, Kestrine::Colormap_Entries - 1)];
-    }
-    return Picture;
+    const std::vector<unsigned char> Rgba = Colour_Picture(Counts, Colours.data(), Mode, Density);
+    return Picture_From_Engine(Rgba.empty() ? nullptr : Rgba.data(), Counts.Width, Counts.Height);
 }
 
 namespace {

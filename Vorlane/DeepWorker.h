@@ -40,10 +40,9 @@ struct Deep_Result {
     Kestrine_Deep::Render_Stats Stats;
 };
 
-// The picture's colours: the table entry min(count, 255) for every pixel in the table colouring, as
-// the float engine colours its counts (a pixel that never escaped included), so that a picture looks
-// the same on both sides of the switch between the engines; the deep renderer's own colouring
-// otherwise. Black where it cannot colour.
+// The picture's colours, as the deep library colours them (the same picture kestrine-render draws from
+// the same position; in the table colouring as the float engine colours its counts, so that a picture
+// looks the same on both sides of the switch between the engines). Black where it cannot colour.
 QImage Deep_Colours(const Kestrine_Deep::Deep_Picture& Counts, const Kestrine::Colour_Table& Colours,
                     Kestrine_Deep::Colouring Mode, double Density);
 

@@ -182,6 +182,15 @@ TEST(Render_Tool, DeepPicturesAreColouredByTableCycleAndSmoothCount)
     Denser.resize(4);
     EXPECT_EQ(Denser, Colours({{10, 245, 50}}));
 
+    // Fewer iterations than entries: a pixel that never escaped takes entry N in Table, as the float
+    // engine gives it, and the last entry in Cycle.
+    Deep_Picture Short = Picture;
+    Short.Width = 2, Short.Height = 1, Short.Iterations = 100;
+    Short.Counts = {100, 99};
+    Short.Smooth = {100, 99};
+    EXPECT_EQ(Colour_Picture(Short, Table.data(), Colouring::Table), Colours({{100, 155, 0}, {99, 156, 200}}));
+    EXPECT_EQ(Colour_Picture(Short, Table.data(), Colouring::Cycle), Colours({{255, 0, 200}, {99, 156, 200}}));
+
     EXPECT_TRUE(Colour_Picture(Picture, nullptr, Colouring::Table).empty());
     Picture.Smooth.pop_back();
     EXPECT_TRUE(Colour_Picture(Picture, Table.data(), Colouring::Smooth).empty());
