@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "DeepWorker.h"
 #include "Diagnostics.h"
@@ -194,6 +195,9 @@ void MainWindow::showEvent(QShowEvent*)
     Report_Device();
     Placing = true;
     Fit_To_Screen();
+    // After the defaults, so that a file that cannot be read leaves the default view.
+    if (!Start_File.isEmpty())
+        Open_Position_File(std::exchange(Start_File, QString()));
 }
 
 void MainWindow::Set_Defaults()

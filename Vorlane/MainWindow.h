@@ -49,6 +49,9 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
+    // The position or picture to open once the window is first shown, as Open Position opens it.
+    void Open_At_Start(const QString& Path) { Start_File = Path; }
+
 protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -153,6 +156,7 @@ private:
     float Y_Max;
     // Set by the first show event: a later one (a restored window) keeps what the user set.
     bool Shown_Before;
+    QString Start_File;
     // From the first show until the window's frame is known: the frame is fitted to the screen.
     bool Placing;
     // Device pixels per logical pixel of the view when the image size was taken.

@@ -147,4 +147,19 @@ returned=$(compare -metric AE "$WORK/returned.png" "$WORK/deep.png" null: 2>&1 |
 echo "opened position: $returned pixels differ from the saved place's picture"
 [ "$returned" = 0 ] || fail "the opened position does not show the saved place"
 
+# The command line: --help and --version print and leave at once, without a window or a box; a position
+# named on it opens at its place.
+timeout 20 "$VORLANE" --help | grep -q '^Usage: Vorlane \[options\] \[FILE\]' || fail "--help printed no usage"
+timeout 20 "$VORLANE" --version | grep -Eq '^Vorlane [0-9]+\.[0-9]+' || fail "--version printed no version"
+kill "$APP"
+wait "$APP" 2>/dev/null || true
+"$VORLANE" "$WORK/place.vorlane" >>"$WORK/stdout.log" 2>>"$WORK/stderr.log" &
+APP=$!
+answer_device_box 120 || fail "no device box when started with a position"
+window=$(wait_for_window "^Vorlane by" 120) || fail "the main window did not appear with a position"
+settled named
+named=$(compare -metric AE "$WORK/named.png" "$WORK/deep.png" null: 2>&1 || true)
+echo "position on the command line: $named pixels differ from the saved place's picture"
+[ "$named" = 0 ] || fail "the position named on the command line does not show the saved place"
+
 echo "PASS"

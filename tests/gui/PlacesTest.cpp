@@ -156,6 +156,42 @@ private slots:
         QVERIFY(Same_Picture(E.Shown(), Deep_Picture));
     }
 
+    // A file named on the command line opens once the window is first shown, as Open Position opens
+    // it: a position at its place; a malformed one gets the box naming its line and the default view.
+    void Files_Named_At_Start()
+    {
+        QTemporaryDir Folder;
+        const QString Good = Folder.filePath("good.vorlane"), Bad = Folder.filePath("bad.vorlane");
+        const QByteArray Place = "set = mandelbrot\ncentre-re = -0.75\ncentre-im = 0.1\nwidth = 0.5\nheight = 0.5\n";
+        for (const auto& [Path, Text] : {std::pair{Good, Place}, std::pair{Bad, QByteArray("set = spiral\n")}}) {
+            QFile File(Path);
+            QVERIFY(File.open(QIODevice::WriteOnly) && File.write(Text) == Text.size());
+        }
+        QImage Pasted;
+        {
+            Explorer E;
+            E.Show();
+            QApplication::clipboard()->setText(QString::fromLatin1(Place));
+            E.Get<QAction>("Action_Paste_Position")->trigger();
+            QVERIFY(Settle(E.Window));
+            Pasted = E.Shown();
+        }
+        {
+            Explorer E;
+            E.Window.Open_At_Start(Good);
+            E.Show();
+            QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Pasted));
+        }
+        Explorer E;
+        E.Window.Open_At_Start(Bad);
+        E.Show();
+        QVERIFY(!E.Boxes.Seen.isEmpty());
+        QVERIFY2(E.Boxes.Seen.last().Text.contains("line 1: set"), qPrintable(E.Boxes.Seen.last().Text));
+        Picture Home;
+        Home.Iterations = 100;
+        COMPARE_PICTURE(E, Home);
+    }
+
     // A right-drag box fills the view, which keeps its shape; square pixels fit the height to the
     // picture's shape, and with the imaginary axis up the picture is upside down.
     void Box_Zoom_And_View_Options()
