@@ -213,8 +213,10 @@ void MainWindow::Set_Defaults()
     X_Max = 2.0f;
     Y_Max = 2.0f;
     Place = Plane_View();
-    Julia_R_Text = Exact_Text(Julia_R);
-    Julia_I_Text = Exact_Text(Julia_I);
+    // The first show moves the sliders to the defaults, which then give the constant's decimals.
+    static_assert(Julia_Slider_Scale == 10000.0, "slider positions are ten-thousandths");
+    Julia_R_Text = Ten_Thousandths(Slider_Position(Julia_R, Julia_Slider_Scale));
+    Julia_I_Text = Ten_Thousandths(Slider_Position(Julia_I, Julia_Slider_Scale));
 }
 
 // The image is as large as the view widget, frame included, in device pixels: on a high-DPI screen
@@ -306,16 +308,20 @@ void MainWindow::Combo_Set()
 
 void MainWindow::Julia_Slide_R()
 {
+    // Position k stands for exactly k / 10000: the deep renderer and positions take that decimal, the
+    // float engine its nearest float.
     Julia_R = static_cast<float>(Ui->Slide_Julia_Real->value()) / static_cast<float>(Julia_Slider_Scale);
-    Julia_R_Text = Exact_Text(Julia_R);
+    Julia_R_Text = Ten_Thousandths(Ui->Slide_Julia_Real->value());
     Set_Field(Ui->LineEdit_Julia_R, Fixed_Six(Julia_R));
     Request_Render();
 }
 
 void MainWindow::Julia_Slide_I()
 {
+    // Position k stands for exactly k / 10000: the deep renderer and positions take that decimal, the
+    // float engine its nearest float.
     Julia_I = static_cast<float>(Ui->Slide_Julia_Imag->value()) / static_cast<float>(Julia_Slider_Scale);
-    Julia_I_Text = Exact_Text(Julia_I);
+    Julia_I_Text = Ten_Thousandths(Ui->Slide_Julia_Imag->value());
     Set_Field(Ui->LineEdit_Julia_I, Fixed_Six(Julia_I));
     Request_Render();
 }

@@ -126,6 +126,7 @@ private:
     void Set_Up_Number_Fields();
     bool Number_Field_Event(QLineEdit* Edit, QEvent* Event);
     QString Text_In_Use(const QLineEdit* Edit) const;
+    bool Edited(const QLineEdit* Edit) const;
     QString Field_Name(const QLineEdit* Edit) const;
     void Check_Field(QLineEdit* Edit);
     void Show_Values_In_Use(QLineEdit* Edit);

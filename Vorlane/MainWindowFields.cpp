@@ -53,6 +53,8 @@ void MainWindow::Julia_Manual_I()
 // the nearest float, the deep renderer every digit typed.
 void MainWindow::Julia_Manual(float& Julia_Value, std::string& Julia_Text, QLineEdit* Edit, QSlider* Slider)
 {
+    if (!Edited(Edit))
+        return;
     const std::optional<float> Typed = Read_Number(Edit->text());
     if (!Typed) {
         Message(Box::Critical, QStringLiteral("Invalid Number!"));
@@ -72,25 +74,39 @@ void MainWindow::Julia_Manual(float& Julia_Value, std::string& Julia_Text, QLine
     }
 }
 
+// Only an edited field is read: the other keeps the exact centre in use, which its text shows only
+// rounded (to a tenth of a pixel). Return on both texts as the program wrote them changes nothing.
 void MainWindow::Coordinates()
 {
-    const std::optional<float> X = Read_Number(Ui->LineEdit_X->text());
-    const std::optional<float> Y = Read_Number(Ui->LineEdit_Y->text());
+    QLineEdit* const Fields[] = {Ui->LineEdit_X, Ui->LineEdit_Y};
+    if (!Edited(Fields[0]) && !Edited(Fields[1]))
+        return;
+    std::string Texts[2];
+    for (int i = 0; i < 2; ++i)
+        Texts[i] = Edited(Fields[i]) ? Fields[i]->text().trimmed().toStdString()
+                                     : Place.Exact_Centre(i == 0 ? Axis::Real : Axis::Imaginary);
+    const std::optional<float> X = Read_Number(QString::fromStdString(Texts[0]));
+    const std::optional<float> Y = Read_Number(QString::fromStdString(Texts[1]));
     if (!X || !Y) {
         Message(Box::Critical, QStringLiteral("Invalid Number!"));
         Show_Values_In_Use(Ui->LineEdit_X);
-    } else if (std::fabs(*X) <= Centre_Limit && std::fabs(*Y) <= Centre_Limit &&
-               Place.Set_Centre(Ui->LineEdit_X->text().trimmed().toStdString(),
-                                Ui->LineEdit_Y->text().trimmed().toStdString())) {
+    } else if (std::fabs(*X) <= Centre_Limit && std::fabs(*Y) <= Centre_Limit && Place.Set_Centre(Texts[0], Texts[1])) {
         // Read to every digit typed, at any depth; the fields keep the texts as typed.
-        for (QLineEdit* Edit : {Ui->LineEdit_X, Ui->LineEdit_Y})
-            Set_Field(Edit, Edit->text());
+        for (QLineEdit* Edit : Fields)
+            if (Edited(Edit))
+                Set_Field(Edit, Edit->text());
         Take_Place();
         Request_Render();
     } else {
         Message(Box::Warning, QStringLiteral("Coordinates are limited to (-10.0 --> +10.0)"));
         Show_Values_In_Use(Ui->LineEdit_X);
     }
+}
+
+// Whether the field's text is another than the one the program wrote for the value in use.
+bool MainWindow::Edited(const QLineEdit* Edit) const
+{
+    return Edit->text() != Text_In_Use(Edit);
 }
 
 // Return on a text that is no number yet, and focus leaving a field whose text is not the value in

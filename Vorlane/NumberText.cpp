@@ -59,6 +59,16 @@ std::string Exact_Text(float Value)
     return Text;
 }
 
+std::string Ten_Thousandths(int Count)
+{
+    const long long Magnitude = Count < 0 ? -static_cast<long long>(Count) : Count;
+    std::string Text = (Count < 0 ? "-" : "") + std::to_string(Magnitude / 10000);
+    std::string Fraction = std::to_string(10000 + Magnitude % 10000).substr(1);
+    while (!Fraction.empty() && Fraction.back() == '0')
+        Fraction.pop_back();
+    return Fraction.empty() ? Text : Text + "." + Fraction;
+}
+
 bool Same_Decimal(const QString& A, const QString& B)
 {
     if (A == B)

@@ -289,6 +289,40 @@ private slots:
 
     // Counts past the slider's end; counts that follow the depth; colourings that need the deep
     // renderer, and new colours for the counts on screen without iterating again.
+    // The Julia constant the sliders give is the decimal the fields show, -0.4001 + 0.6i, and the deep
+    // renderer takes that decimal: the set's structure is there 1e-30 wide about its repelling fixed
+    // point z = (1 + sqrt(1 - 4c)) / 2 (worked out here), which a constant off by a float's rounding
+    // would have left far behind.
+    void The_Constant_Shown_Is_The_One_Drawn()
+    {
+        Explorer E;
+        E.Show();
+        // sqrt(a + bi) = sqrt((|w| + a) / 2) + i sign(b) sqrt((|w| - a) / 2), here for w = 1 - 4c.
+        Exact A("2.6004"), B("-2.4"), Modulus, Half, Re, Im;
+        mpfr_hypot(*Modulus, *A, *B, MPFR_RNDN);
+        mpfr_add(*Half, *Modulus, *A, MPFR_RNDN), mpfr_div_2ui(*Half, *Half, 1, MPFR_RNDN), mpfr_sqrt(*Re, *Half, MPFR_RNDN);
+        mpfr_sub(*Half, *Modulus, *A, MPFR_RNDN), mpfr_div_2ui(*Half, *Half, 1, MPFR_RNDN), mpfr_sqrt(*Im, *Half, MPFR_RNDN);
+        mpfr_add_ui(*Re, *Re, 1, MPFR_RNDN), mpfr_div_2ui(*Re, *Re, 1, MPFR_RNDN);
+        mpfr_neg(*Im, *Im, MPFR_RNDN), mpfr_div_2ui(*Im, *Im, 1, MPFR_RNDN);
+        E.Get<QAction>("Action_Copy_Position")->trigger();
+        QString Place = QApplication::clipboard()->text();
+        const std::pair<const char*, std::string> Lines[] = {
+            {"centre-re", Re.Text()}, {"centre-im", Im.Text()}, {"width", "1e-30"}, {"height", "1e-30"}};
+        for (const auto& [Key, Value] : Lines)
+            Place.replace(QRegularExpression(QStringLiteral("\\n%1 = [^\\n]+").arg(QLatin1String(Key))),
+                          QStringLiteral("\n%1 = %2").arg(QLatin1String(Key), QString::fromStdString(Value)));
+        QVERIFY2(Place.contains("\njulia-re = -0.4001\n") && Place.contains("width = 1e-30"), qPrintable(Place));
+        QApplication::clipboard()->setText(Place);
+        E.Get<QAction>("Action_Paste_Position")->trigger();
+        QVERIFY(Settle(E.Window));
+        QSet<QRgb> Colours;
+        const QImage Shown = E.Shown();
+        for (int y = 0; y < Shown.height(); y += 3)
+            for (int x = 0; x < Shown.width(); x += 3)
+                Colours.insert(Shown.pixel(x, y));
+        QVERIFY2(Colours.size() >= 10, qPrintable(QString::number(Colours.size())));
+    }
+
     void Iterations_And_Colourings()
     {
         Explorer E;

@@ -212,22 +212,39 @@ private slots:
         };
         auto Notice = [&] { return E.Get<QLabel>("Status_Notice")->text(); };
 
-        // What the program wrote reads back as itself: the Julia fields after the first show, the centre
-        // fields after a drag, which show the centre in use in as few digits as read back to it. Return
-        // re-renders the same picture and asks nothing.
-        COMPARE_RENDERS(Renders_For("LineEdit_Julia_I", Text_Of("LineEdit_Julia_I")), 1);
-        COMPARE_RENDERS(Renders_For("LineEdit_Julia_R", Text_Of("LineEdit_Julia_R")), 1);
+        // The place in use, from a copied position.
+        const auto Copied = [&](const char* Key) {
+            E.Get<QAction>("Action_Copy_Position")->trigger();
+            const QString Position = QApplication::clipboard()->text();
+            return QRegularExpression(QStringLiteral("\\n%1 = ([^\\n]+)").arg(QLatin1String(Key))).match(Position).captured(1);
+        };
+        // Return on a text as the program wrote it changes nothing and renders nothing: the Julia fields
+        // after the first show (the constant is the decimal they show, k / 10000 for slider position k),
+        // the centre fields after a drag, which show the centre in use to a tenth of a pixel only.
+        QCOMPARE(Copied("julia-re"), QStringLiteral("-0.4001"));
+        QCOMPARE(Copied("julia-im"), QStringLiteral("0.6"));
+        COMPARE_RENDERS(Renders_For("LineEdit_Julia_I", Text_Of("LineEdit_Julia_I")), 0);
+        COMPARE_RENDERS(Renders_For("LineEdit_Julia_R", Text_Of("LineEdit_Julia_R")), 0);
         COMPARE_PICTURE(E, Picture{});
         E.Drag({100, 100}, {{117, 93}});
-        const QString X_Text = Text_Of("LineEdit_X"), Y_Text = Text_Of("LineEdit_Y");
-        COMPARE_RENDERS(Renders_For("LineEdit_X", X_Text), 1);
+        QVERIFY(Settle(E.Window));
+        const QString X_Text = Text_Of("LineEdit_X"), Y_Text = Text_Of("LineEdit_Y"), X_Used = Copied("centre-re");
+        COMPARE_RENDERS(Renders_For("LineEdit_X", X_Text), 0);
+        QCOMPARE(Copied("centre-re"), X_Used);
         QCOMPARE(E.Boxes.Seen.size(), 1);
         const double Dx = 17.0 / E.View()->width() * 4.0, Dy = -7.0 / E.View()->height() * 4.0;
         const QSize Size = Device_Size(E.View());
         QVERIFY2(Centre_Shown(X_Text, -Dx, 4.0 / (Size.width() - 1)), qPrintable(X_Text));
         QVERIFY2(Centre_Shown(Y_Text, -Dy, 4.0 / (Size.height() - 1)), qPrintable(Y_Text));
-        // Return took the centre as shown.
-        const long double X_Shown = std::strtold(qPrintable(X_Text), nullptr), Y_Shown = std::strtold(qPrintable(Y_Text), nullptr);
+        // Only an edited field is read: the other keeps the exact value in use.
+        COMPARE_RENDERS(Renders_For("LineEdit_Y", "0.25"), 1);
+        QCOMPARE(Copied("centre-re"), X_Used);
+        QCOMPARE(Copied("centre-im").toDouble(), 0.25);
+        const long double X_Shown = std::strtold(qPrintable(X_Used), nullptr), Y_Shown = 0.25L;
+        // A slider step is its decimal too.
+        Slider->setValue(Slider->value() + 1);
+        QVERIFY(Settle(E.Window));
+        QCOMPARE(Copied("julia-re"), QStringLiteral("-0.4"));
 
         // A typed Julia value is used and shown as typed, renders once; the slider follows.
         COMPARE_RENDERS(Renders_For("LineEdit_Julia_R", "-0.8"), 1);
