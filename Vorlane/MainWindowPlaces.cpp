@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "DesktopMemory.h"
 #include "NumberText.h"
 #include "StatusLine.h"
 #include "ui_MainWindow.h"
@@ -134,18 +135,21 @@ void MainWindow::Open_Position_File(const QString& Path)
 
 void MainWindow::Open_Position()
 {
-    const QString Path = QFileDialog::getOpenFileName(this, tr("Open Position"), QString(),
+    const QString Path = QFileDialog::getOpenFileName(this, tr("Open Position"), Desktop_Memory::Folder("open-position"),
                                                       tr("Positions and pictures (*.vorlane *.png);;All files (*)"));
+    Desktop_Memory::Chosen("open-position", Path);
     if (!Path.isEmpty())
         Open_Position_File(Path);
 }
 
 void MainWindow::Save_Position()
 {
-    QString Path = QFileDialog::getSaveFileName(this, tr("Save Position"), QStringLiteral("place.vorlane"),
+    QString Path = QFileDialog::getSaveFileName(this, tr("Save Position"),
+                                                Desktop_Memory::In_Folder("save-position", QStringLiteral("place.vorlane")),
                                                 tr("Positions (*.vorlane);;All files (*)"));
     if (Path.isEmpty())
         return;
+    Desktop_Memory::Chosen("save-position", Path);
     QSaveFile File(Path);
     const QByteArray Text = QByteArray::fromStdString(Position_Text(Current_Position()));
     if (!File.open(QIODevice::WriteOnly) || File.write(Text) != Text.size() || !File.commit())

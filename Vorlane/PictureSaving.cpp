@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include "DesktopMemory.h"
+
 namespace {
 
 QString Tr(const char* Text)
@@ -22,9 +24,11 @@ QString Ask_Picture_Path(QWidget* Parent, bool Mandelbrot)
     const QString Folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     const QString Suggested =
         QDir(Folder.isEmpty() ? QDir::homePath() : Folder).filePath(Mandelbrot ? "mandelbrot.png" : "julia.png");
-    return QFileDialog::getSaveFileName(Parent, Tr("Save Picture"), Suggested,
-                                        Tr("PNG image (*.png);;JPEG image (*.jpg *.jpeg);;"
-                                           "BMP image (*.bmp);;TIFF image (*.tif *.tiff);;All files (*)"));
+    const QString Path = QFileDialog::getSaveFileName(Parent, Tr("Save Picture"), Desktop_Memory::In_Folder("save-picture", Suggested),
+                                                      Tr("PNG image (*.png);;JPEG image (*.jpg *.jpeg);;"
+                                                         "BMP image (*.bmp);;TIFF image (*.tif *.tiff);;All files (*)"));
+    Desktop_Memory::Chosen("save-picture", Path);
+    return Path;
 }
 
 // The file is written aside and put in place only when complete, so a failure leaves any file of

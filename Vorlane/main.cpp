@@ -5,7 +5,9 @@
 
 #include <cstdio>
 
+#include "DesktopMemory.h"
 #include "MainWindow.h"
+#include "Maker.h"
 
 namespace {
 
@@ -60,6 +62,7 @@ struct Command_Line {
 
 int main(int argc, char** argv)
 {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(Maker_Domain));
     QCoreApplication::setApplicationName(QStringLiteral("Vorlane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORLANE_VERSION));
     Command_Line Command;
@@ -80,9 +83,13 @@ int main(int argc, char** argv)
     }
 
     const QString File = Command.Take(Application);
+    Desktop_Memory::Enable();
     MainWindow Window;
     if (!File.isEmpty())
         Window.Open_At_Start(File);
+    Desktop_Memory::Restore_Window(&Window);
     Window.show();
-    return Application.exec();
+    const int Status_At_End = Application.exec();
+    Desktop_Memory::Remember_Window(&Window);
+    return Status_At_End;
 }

@@ -31,6 +31,7 @@ class Box_Answerer : public QObject {
 public:
     QList<Box_Seen> Seen;
     QString File_To_Choose;
+    QString Dialog_Folder; // where the last file dialog opened
 
     Box_Answerer()
     {
@@ -42,6 +43,7 @@ public:
                 Seen.append({Box->icon(), Box->windowTitle(), Box->text(), Box->standardButtons()});
                 Box->done(QMessageBox::Ok);
             } else if (auto* Dialog = qobject_cast<QFileDialog*>(Modal)) {
+                Dialog_Folder = Dialog->directory().absolutePath();
                 // Typed into the name field, then Return, as a user would (queued: the dialog may ask a
                 // question, which this timer must be free to answer).
                 auto* Name = Dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));

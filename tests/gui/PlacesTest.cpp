@@ -4,6 +4,8 @@
 // did; the pictures are the library's for those views.
 #include "Explorer.h"
 
+#include "DesktopMemory.h"
+
 namespace {
 
 // The value of one "key = value" line of a position text.
@@ -240,6 +242,40 @@ private slots:
                 Same += Shown.pixel(x, y) == Mirrored.pixel(x, y);
         QVERIFY(Same >= Shown.width() * qint64(Shown.height()) * 99 / 100);
         QCOMPARE(Copied_Position(E), Square);
+    }
+
+    // Between runs the program remembers each file dialog's folder and the window's size and place,
+    // never the picture: the start is the default picture.
+    void Remembered_Between_Runs()
+    {
+        QTemporaryDir Settings, Folder;
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Settings.path());
+        Desktop_Memory::Enable();
+        QSize Sized;
+        {
+            Explorer E;
+            E.Show();
+            E.Boxes.File_To_Choose = Folder.filePath("here.vorlane");
+            E.Get<QAction>("Action_Save_Position")->trigger();
+            QVERIFY(QFileInfo::exists(E.Boxes.File_To_Choose));
+            E.Wheel(E.View()->viewport(), {0, -120});
+            E.Window.resize(610, 470);
+            QVERIFY(Settle(E.Window));
+            Desktop_Memory::Remember_Window(&E.Window);
+            Sized = E.Window.size();
+        }
+        Explorer E;
+        Desktop_Memory::Restore_Window(&E.Window);
+        E.Show();
+        QCOMPARE(E.Window.size(), Sized);
+        Picture Home;
+        Home.Iterations = 100;
+        COMPARE_PICTURE(E, Home);
+        E.Boxes.File_To_Choose = Folder.filePath("again.vorlane");
+        E.Get<QAction>("Action_Save_Position")->trigger();
+        QCOMPARE(E.Boxes.Dialog_Folder, QDir(Folder.path()).absolutePath());
+        Desktop_Memory::Enable(false);
     }
 };
 
