@@ -101,11 +101,11 @@ void Print_Stats(const Render_Stats& Stats)
 int Write_Files(const Request& R, const Deep_Picture& Picture)
 {
     const std::string Place = Position_Text(Position_Of(R, nullptr));
+    std::string Problem;
     if (!R.Output.empty()) {
         const Kestrine::Colour_Table* Table = Kestrine::Colour_Table_For(R.Colormap);
         const std::vector<unsigned char> Rgba =
             Colour_Picture(Picture, Table ? Table->data() : nullptr, R.Colouring, R.Density);
-        std::string Problem;
         if (Rgba.empty()) {
             Complain("the picture could not be coloured");
             return 1;
@@ -115,12 +115,12 @@ int Write_Files(const Request& R, const Deep_Picture& Picture)
             return 1;
         }
     }
-    if (!R.Counts_Output.empty() && !Write_Counts(R.Counts_Output, Picture)) {
-        Complain("cannot write " + R.Counts_Output);
+    if (!R.Counts_Output.empty() && !Write_Counts(R.Counts_Output, Picture, Problem)) {
+        Complain("cannot write " + R.Counts_Output + ": " + Problem);
         return 1;
     }
-    if (!R.Position_Output.empty() && !Write_Text(R.Position_Output, Place)) {
-        Complain("cannot write " + R.Position_Output);
+    if (!R.Position_Output.empty() && !Write_Text(R.Position_Output, Place, Problem)) {
+        Complain("cannot write " + R.Position_Output + ": " + Problem);
         return 1;
     }
     return 0;

@@ -5,25 +5,25 @@
 
 #if defined(KESTRINE_RENDER_WITH_QT)
 #include <QImage>
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 #endif
 
 #include <strings.h>
 
+#include <cstring>
+
 namespace Render_Tool {
 namespace {
 
-bool Write_Ppm(const std::string& Path, const std::uint8_t* Rgba, int Width, int Height)
+std::string Ppm_Bytes(const std::uint8_t* Rgba, int Width, int Height)
 {
-    std::FILE* File = std::fopen(Path.c_str(), "wb");
-    if (!File)
-        return false;
-    std::fprintf(File, "P6\n%d %d\n255\n", Width, Height);
-    bool Written = true;
-    for (long long i = 0; i < static_cast<long long>(Width) * Height && Written; ++i)
-        Written = std::fwrite(Rgba + 4 * i, 1, 3, File) == 3;
-    return std::fclose(File) == 0 && Written;
+    std::string Bytes = "P6\n" + std::to_string(Width) + " " + std::to_string(Height) + "\n255\n";
+    const std::size_t Header = Bytes.size(), Pixels = static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height);
+    Bytes.resize(Header + 3 * Pixels);
+    for (std::size_t i = 0; i < Pixels; ++i)
+        std::memcpy(&Bytes[Header + 3 * i], Rgba + 4 * i, 3);
+    return Bytes;
 }
 
 #if defined(KESTRINE_RENDER_WITH_QT)
@@ -32,13 +32,11 @@ bool Write_With_Qt(const std::string& Path, const std::string& Extension, const 
 {
     // The engines' bytes are R, G, B, A in memory: exactly QImage's RGBA8888.
     const QImage Image(Rgba, Width, Height, 4 * Width, QImage::Format_RGBA8888);
-    QSaveFile File(QString::fromLocal8Bit(Path.c_str())); // put in place only when complete
-    if (!File.open(QIODevice::WriteOnly)) {
-        Problem = File.errorString().toStdString();
-        return false;
-    }
     const QByteArray Format = Extension.empty() ? QByteArray("png") : QByteArray(Extension.c_str()).toLower();
-    QImageWriter Writer(&File, Format);
+    QByteArray Encoded;
+    QBuffer Buffer(&Encoded);
+    Buffer.open(QIODevice::WriteOnly);
+    QImageWriter Writer(&Buffer, Format);
     QImage Written = Image.convertToFormat(QImage::Format_RGB888);
     // The program opens a picture at the place it shows, as it does its own saved pictures. Set on the
     // image, not the writer, which would fold the text's lines into one.
@@ -48,11 +46,7 @@ bool Write_With_Qt(const std::string& Path, const std::string& Extension, const 
         Problem = Writer.errorString().toStdString();
         return false;
     }
-    if (!File.commit()) {
-        Problem = File.errorString().toStdString();
-        return false;
-    }
-    return true;
+    return Write_File(Path, Encoded.toStdString(), Problem);
 }
 #endif
 
@@ -63,10 +57,8 @@ bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width,
 {
     const std::size_t Dot = Path.find_last_of('.');
     const std::string Extension = Dot == std::string::npos ? "" : Path.substr(Dot + 1);
-    if (strcasecmp(Extension.c_str(), "ppm") == 0) {
-        Problem = "cannot write the file";
-        return Write_Ppm(Path, Rgba, Width, Height);
-    }
+    if (strcasecmp(Extension.c_str(), "ppm") == 0)
+        return Write_File(Path, Ppm_Bytes(Rgba, Width, Height), Problem);
 #if defined(KESTRINE_RENDER_WITH_QT)
     return Write_With_Qt(Path, Extension, Rgba, Width, Height, Position_Text, Problem);
 #else
@@ -75,22 +67,19 @@ bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width,
 #endif
 }
 
-bool Write_Counts(const std::string& Path, const Kestrine_Deep::Deep_Picture& Picture)
+bool Write_Counts(const std::string& Path, const Kestrine_Deep::Deep_Picture& Picture, std::string& Problem)
 {
-    std::FILE* File = std::fopen(Path.c_str(), "wb");
-    if (!File)
-        return false;
-    std::fprintf(File, "KESTRINE-COUNTS %d %d %lld\n", Picture.Width, Picture.Height,
-                 static_cast<long long>(Picture.Iterations));
+    std::string Bytes = "KESTRINE-COUNTS " + std::to_string(Picture.Width) + " " + std::to_string(Picture.Height) + " " +
+                        std::to_string(static_cast<long long>(Picture.Iterations)) + "\n";
     // Byte by byte, so that the file is the same on a machine of either order.
-    std::vector<unsigned char> Bytes(4 * Picture.Counts.size());
+    const std::size_t Header = Bytes.size();
+    Bytes.resize(Header + 4 * Picture.Counts.size());
     for (std::size_t i = 0; i < Picture.Counts.size(); ++i) {
         const auto Count = static_cast<std::uint32_t>(Picture.Counts[i]);
         for (int b = 0; b < 4; ++b)
-            Bytes[4 * i + b] = static_cast<unsigned char>(Count >> (8 * b));
+            Bytes[Header + 4 * i + b] = static_cast<char>(static_cast<unsigned char>(Count >> (8 * b)));
     }
-    const bool Written = std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
-    return std::fclose(File) == 0 && Written;
+    return Write_File(Path, Bytes, Problem);
 }
 
 } // namespace Render_Tool

@@ -6,6 +6,8 @@
 // engine's own render time.
 #include "RenderTool.h"
 
+#include <csignal>
+
 #include <Pellarion.h>
 
 namespace Render_Tool {
@@ -49,6 +51,9 @@ int Render_One(const Render_Tool::Request& R, Render_Tool::Engine Chosen)
 int main(int argc, char** argv)
 {
     using namespace Render_Tool;
+    // Past a file-size limit a write fails with its reason, which the tool reports, rather than the
+    // signal ending the tool with a file half written.
+    std::signal(SIGXFSZ, SIG_IGN);
     Request R;
     bool Help = false;
     if (!Parse_Command_Line(argc, argv, R, Help))

@@ -122,8 +122,13 @@ Request Frame_Request(const Request& R, int Frame);
 // request that --position reads from a file (a position, or a picture that carries one).
 Position Position_Of(const Request& R, const Float_Window* Float_Engines);
 bool Load_Position(const std::string& Path, Request& R, std::string& Problem);
-// Writes the text of the position, whole or not at all.
-bool Write_Text(const std::string& Path, const std::string& Text);
+// Writes the text of the position, whole or not at all; on failure, Problem says why.
+bool Write_Text(const std::string& Path, const std::string& Text, std::string& Problem);
+
+// Bytes into the file at Path, whole or not at all: written aside under a name of its own and renamed
+// into place once every write and the close succeeded; a device or FIFO written as it is, a link's
+// target written through it. On failure Problem is the system's reason and any old file stays.
+bool Write_File(const std::string& Path, const std::string& Bytes, std::string& Problem);
 
 // Writes RGBA pixels, row 0 first, in the format the extension names, a PNG carrying the position text;
 // on failure, Problem says why.
@@ -131,6 +136,6 @@ bool Write_Picture(const std::string& Path, const std::uint8_t* Rgba, int Width,
                    const std::string& Position_Text, std::string& Problem);
 
 // "KESTRINE-COUNTS W H N\n", then the counts as little-endian 32-bit integers, row 0 first.
-bool Write_Counts(const std::string& Path, const Kestrine_Deep::Deep_Picture& Picture);
+bool Write_Counts(const std::string& Path, const Kestrine_Deep::Deep_Picture& Picture, std::string& Problem);
 
 } // namespace Render_Tool

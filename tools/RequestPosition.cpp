@@ -122,19 +122,9 @@ bool Load_Position(const std::string& Path, Request& R, std::string& Problem)
     return true;
 }
 
-bool Write_Text(const std::string& Path, const std::string& Text)
+bool Write_Text(const std::string& Path, const std::string& Text, std::string& Problem)
 {
-    // Written beside the file and renamed over it, so that a failure leaves no half a position.
-    const std::string Temporary = Path + ".part";
-    std::FILE* File = std::fopen(Temporary.c_str(), "wb");
-    if (!File)
-        return false;
-    const bool Written = std::fwrite(Text.data(), 1, Text.size(), File) == Text.size();
-    if (std::fclose(File) != 0 || !Written || std::rename(Temporary.c_str(), Path.c_str()) != 0) {
-        std::remove(Temporary.c_str());
-        return false;
-    }
-    return true;
+    return Write_File(Path, Text, Problem);
 }
 
 } // namespace Render_Tool
