@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QImageReader>
 #include <QSaveFile>
 #include <QSignalBlocker>
@@ -17,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "DesktopMemory.h"
+#include "FileDialogs.h"
 #include "NumberText.h"
 #include "StatusLine.h"
 #include "ui_MainWindow.h"
@@ -135,21 +134,18 @@ void MainWindow::Open_Position_File(const QString& Path)
 
 void MainWindow::Open_Position()
 {
-    const QString Path = QFileDialog::getOpenFileName(this, tr("Open Position"), Desktop_Memory::Folder("open-position"),
-                                                      tr("Positions and pictures (*.vorlane *.png);;All files (*)"));
-    Desktop_Memory::Chosen("open-position", Path);
+    const QString Path = Ask_Open_Path(this, "open-position", tr("Open Position"),
+                                       tr("Positions and pictures (*.vorlane *.png);;All files (*)"));
     if (!Path.isEmpty())
         Open_Position_File(Path);
 }
 
 void MainWindow::Save_Position()
 {
-    QString Path = QFileDialog::getSaveFileName(this, tr("Save Position"),
-                                                Desktop_Memory::In_Folder("save-position", QStringLiteral("place.vorlane")),
-                                                tr("Positions (*.vorlane);;All files (*)"));
+    const QString Path = Ask_Save_Path(this, "save-position", tr("Save Position"), QStringLiteral("place.vorlane"),
+                                       tr("Positions (*.vorlane);;All files (*)"), QStringLiteral("vorlane"));
     if (Path.isEmpty())
         return;
-    Desktop_Memory::Chosen("save-position", Path);
     QSaveFile File(Path);
     const QByteArray Text = QByteArray::fromStdString(Position_Text(Current_Position()));
     if (!File.open(QIODevice::WriteOnly) || File.write(Text) != Text.size() || !File.commit())

@@ -2,13 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include "DesktopMemory.h"
+#include "FileDialogs.h"
 
 namespace {
 
@@ -24,11 +23,10 @@ QString Ask_Picture_Path(QWidget* Parent, bool Mandelbrot)
     const QString Folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     const QString Suggested =
         QDir(Folder.isEmpty() ? QDir::homePath() : Folder).filePath(Mandelbrot ? "mandelbrot.png" : "julia.png");
-    const QString Path = QFileDialog::getSaveFileName(Parent, Tr("Save Picture"), Desktop_Memory::In_Folder("save-picture", Suggested),
-                                                      Tr("PNG image (*.png);;JPEG image (*.jpg *.jpeg);;"
-                                                         "BMP image (*.bmp);;TIFF image (*.tif *.tiff);;All files (*)"));
-    Desktop_Memory::Chosen("save-picture", Path);
-    return Path;
+    return Ask_Save_Path(Parent, "save-picture", Tr("Save Picture"), Suggested,
+                         Tr("PNG image (*.png);;JPEG image (*.jpg *.jpeg);;BMP image (*.bmp);;TIFF image (*.tif *.tiff);;"
+                            "All files (*)"),
+                         QStringLiteral("png"));
 }
 
 // The file is written aside and put in place only when complete, so a failure leaves any file of

@@ -245,7 +245,7 @@ private slots:
     }
 
     // Between runs the program remembers each file dialog's folder and the window's size and place,
-    // never the picture: the start is the default picture.
+    // never the picture: the start is the default picture. Save dialogs add their extension.
     void Remembered_Between_Runs()
     {
         QTemporaryDir Settings, Folder;
@@ -272,9 +272,11 @@ private slots:
         Picture Home;
         Home.Iterations = 100;
         COMPARE_PICTURE(E, Home);
-        E.Boxes.File_To_Choose = Folder.filePath("again.vorlane");
+        // A name typed without the extension gets it, so that the open dialog's filter shows the file.
+        E.Boxes.File_To_Choose = Folder.filePath("again");
         E.Get<QAction>("Action_Save_Position")->trigger();
         QCOMPARE(E.Boxes.Dialog_Folder, QDir(Folder.path()).absolutePath());
+        QVERIFY(QFileInfo::exists(Folder.filePath("again.vorlane")) && !QFileInfo::exists(Folder.filePath("again")));
         Desktop_Memory::Enable(false);
     }
 };
