@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QImageReader>
 #include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -17,6 +16,7 @@
 #include <cmath>
 
 #include "FileDialogs.h"
+#include "PictureText.h"
 #include "NumberText.h"
 #include "StatusLine.h"
 #include "ui_MainWindow.h"
@@ -112,15 +112,12 @@ bool MainWindow::Open_Position_Text(const QString& Text, const QString& From)
 void MainWindow::Open_Position_File(const QString& Path)
 {
     if (Path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
-        // The image's own text: the reader's text() passes through a form that splits values at blank
-        // lines and trims them.
-        QImageReader Reader(Path);
-        const QString Text = Reader.read().text(QString::fromLatin1(Position_Picture_Key));
-        if (Text.isEmpty()) {
-            Message(Box::Warning, tr("%1 carries no position.").arg(Path));
+        std::string Text, Problem;
+        if (!Picture_Position_Text(QFile::encodeName(Path).toStdString(), Text, Problem)) {
+            Message(Box::Warning, tr("%1: %2.").arg(Path, QString::fromStdString(Problem)));
             return;
         }
-        Open_Position_Text(Text, Path);
+        Open_Position_Text(QString::fromStdString(Text), Path);
         return;
     }
     QFile File(Path);
@@ -129,7 +126,7 @@ void MainWindow::Open_Position_File(const QString& Path)
         return;
     }
     // A position file is a few hundred bytes; anything much larger is not one.
-    Open_Position_Text(QString::fromUtf8(File.read(1 << 20)), Path);
+    Open_Position_Text(QString::fromUtf8(File.read(Longest_Position_Text)), Path);
 }
 
 void MainWindow::Open_Position()

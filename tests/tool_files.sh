@@ -2,7 +2,7 @@
 # What kestrine-render does to the files it is told to write: whole or not at all. Past a file-size
 # limit (a full disk to the tool) it fails naming the reason, and the old file of that name stays
 # whole, nothing partial beside it; a FIFO stays a FIFO and gets the picture; a link keeps pointing
-# where it did, and its target gets the picture.
+# where it did, and its target gets the picture. A picture's position is read without its pixels.
 #   tool_files.sh "KESTRINE_RENDER_COMMAND"
 set -euo pipefail
 RENDER=$1
@@ -39,4 +39,29 @@ ln -s "$W/elsewhere/target.ppm" "$W/link.ppm"
 render --out "$W/link.ppm" >/dev/null || fail "writing through a link"
 [ -L "$W/link.ppm" ] || fail "the link was replaced"
 cmp -s "$W/elsewhere/target.ppm" "$W/reference.ppm" || fail "the link's target did not get the picture"
+# A picture's position is read from its text chunk without decoding the pixels (here no pixels at
+# all, a chunk claiming 4 GiB where they should be); a text chunk claiming 2 GiB is refused at once.
+chunk() { # TYPE LENGTH-AS-8-HEX-DIGITS DATA: a chunk, its CRC left as zeros (the reader checks none)
+    printf "$(echo "$2" | sed 's/../\\x&/g')%s%s\0\0\0\0" "$1" "$3"
+}
+place=$'set = mandelbrot\ncentre-re = -0.5\ncentre-im = 0\nwidth = 3\nheight = 3\n'
+printf '%s' "$place" >"$W/place.vorlane"
+text="Vorlane-Position"$'\x01'"$place"
+{
+    printf '\x89PNG\r\n\x1a\n'
+    chunk IHDR 0000000d "thirteen byte" # what the pixels would be: the reader reads none of it
+    chunk tEXt "$(printf '%08x' ${#text})" "$text"
+    chunk IDAT ffffffff ""
+} | sed 's/\x01/\x00/' >"$W/no-pixels.png"
+render --position "$W/no-pixels.png" --out "$W/from-picture.ppm" >/dev/null || fail "the picture's position was not read"
+render --position "$W/place.vorlane" --out "$W/from-file.ppm" >/dev/null
+cmp -s "$W/from-picture.ppm" "$W/from-file.ppm" || fail "the picture's position is not the file's"
+{
+    printf '\x89PNG\r\n\x1a\n'
+    chunk tEXt 7ffffff0 "Vorlane-Position"
+} >"$W/lying.png"
+if error=$(render --position "$W/lying.png" --out "$W/lie.ppm" 2>&1 >/dev/null); then
+    fail "a chunk claiming 2 GiB was taken"
+fi
+[[ "$error" == *"far too long"* ]] || fail "the lying chunk: $error"
 echo "files written whole or not at all"

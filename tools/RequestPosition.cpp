@@ -2,11 +2,7 @@
 // one --position reads into a request.
 #include "RenderTool.h"
 
-#if defined(KESTRINE_RENDER_WITH_QT)
-#include <QImage>
-#include <QImageReader>
-#include <QString>
-#endif
+#include "PictureText.h"
 
 #include <cstdio>
 #include <fstream>
@@ -15,7 +11,7 @@
 namespace Render_Tool {
 namespace {
 
-constexpr std::streamsize Longest_Position_File = 1 << 20; // a position is a few hundred bytes
+constexpr auto Longest_Position_File = static_cast<std::streamsize>(Longest_Position_Text);
 
 bool Ends_With(const std::string& Text, const std::string& End)
 {
@@ -30,21 +26,8 @@ bool Ends_With(const std::string& Text, const std::string& End)
 // The text of a position file, or the one a PNG carries; false, having said why, when there is none.
 bool Read_Source(const std::string& Path, std::string& Text, std::string& Problem)
 {
-    if (Ends_With(Path, ".png")) {
-#if defined(KESTRINE_RENDER_WITH_QT)
-        // The image's own text: the reader's text() passes through a form that splits values at blank
-        // lines and trims them.
-        QImageReader Reader(QString::fromLocal8Bit(Path.c_str()));
-        const QImage Picture = Reader.read();
-        Text = Picture.text(QString::fromLatin1(Position_Picture_Key)).toStdString();
-        if (Text.empty())
-            Problem = Picture.isNull() ? Reader.errorString().toStdString() : "the picture carries no position";
-        return !Text.empty();
-#else
-        Problem = "this build reads no pictures; give the position's own file";
-        return false;
-#endif
-    }
+    if (Ends_With(Path, ".png"))
+        return Picture_Position_Text(Path, Text, Problem);
     std::ifstream File(Path, std::ios::binary);
     if (!File) {
         Problem = "cannot be opened";
