@@ -7,12 +7,14 @@
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 
 #include <limits>
 
+#include "StatusLine.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -55,6 +57,14 @@ void MainWindow::Set_Up_Deep_Controls()
     Ui->gridLayout->addWidget(Colouring, 4, 5);
     Ui->gridLayout->addWidget(Density_Box, 5, 5);
 
+    // A keystroke a box cannot take (a digit past its largest value, a letter) is refused, and the
+    // status line says what the box takes rather than leaving a cut number to look like the one typed.
+    const auto Tell_Refusals = [this](QAbstractSpinBox* Box, const QString& Takes) {
+        if (auto* Field = Box->findChild<QLineEdit*>())
+            connect(Field, &QLineEdit::inputRejected, this, [this, Takes] { Status->Tell(Takes); });
+    };
+    Tell_Refusals(Count, tr("Iterations take a whole number from 0 to %1.").arg(std::numeric_limits<int>::max()));
+    Tell_Refusals(Density_Box, tr("The density takes a number from 0.001 to 100."));
     connect(Count, &QSpinBox::valueChanged, this, [this](int Value) {
         Set_Iterations(Value);
         Request_Render();

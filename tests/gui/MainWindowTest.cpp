@@ -279,6 +279,13 @@ private slots:
         QVERIFY2(Notice().startsWith("Julia Imag takes a number"), qPrintable(Notice()));
         QCOMPARE(Keys("LineEdit_X", "1,000,5"), QStringLiteral("1.0005"));
         QVERIFY2(Notice().startsWith("Center-X takes a number"), qPrintable(Notice()));
+        // The iterations box refuses the digit that would pass its largest value, and says so.
+        auto* Count_Field = E.Get<QSpinBox>("Spin_NumIter")->findChild<QLineEdit*>();
+        Count_Field->selectAll();
+        QTest::keyClicks(Count_Field, "2147483648");
+        QCOMPARE(Count_Field->text(), QStringLiteral("214748364"));
+        QVERIFY2(Notice().startsWith("Iterations take a whole number from 0 to 2147483647"), qPrintable(Notice()));
+        Count_Field->setText(QString::number(E.Get<QSpinBox>("Spin_NumIter")->value()));
 
         // The centre limit is inclusive; both fields are read; "1,000" is one, not a thousand.
         E.Get<QLineEdit>("LineEdit_Y")->setText("0.0");
