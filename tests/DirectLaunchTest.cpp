@@ -236,37 +236,10 @@ TEST_F(Direct_Launch, ShiftsCentreAndUncentreEvenAndOddRowsAndColumns)
     Shifted(false, 5, 1, 0, 1);
 }
 
-TEST_F(Direct_Launch, EscapeTimeKernelsGiveTheSameCountsForAnyBlockShape)
-{
-    const int W = 83, H = 37;
-    auto Counts = [&](bool Mandelbrot, dim3 Shape) {
-        Device_Buffer<float2> Grid(W * H, Complex_Sentinel);
-        Device_Buffer<int> Iterations(W * H, 0);
-        Device_Buffer<float> Z_Real(W * H, 0.0f), Z_Imag(W * H, 0.0f);
-        const dim3 Cover((W + Shape.x - 1) / Shape.x + 1, (H + Shape.y - 1) / Shape.y, 1);
-        LAUNCH_PIXELWISE_KERNEL(JuliaMandelInitialize, Cover, Shape, Grid.Get(), -1.6f, 1.2f, -1.1f, 1.3f, W, H);
-        for (const int Steps : {40, 25}) {
-            if (Mandelbrot)
-                LAUNCH_PIXELWISE_KERNEL(MandelBrotKernel, Cover, Shape, Grid.Get(), Z_Real.Get(), Z_Imag.Get(), Iterations.Get(),
-                              4.0f, Steps, W, H);
-            else
-                LAUNCH_PIXELWISE_KERNEL(JuliaKernel, Cover, Shape, Grid.Get(), make_float2(-0.4001f, 0.6f), Iterations.Get(), 4.0f,
-                              Steps, W, H);
-        }
-        Finish();
-        return Iterations.Read();
-    };
-    for (const bool Mandelbrot : {false, true}) {
-        const auto Engine_Shape = Counts(Mandelbrot, dim3(32, 32, 1));
-        for (const dim3 Shape : {dim3(1, 1, 1), dim3(20, 3, 1), dim3(48, 5, 1), dim3(33, 2, 1), dim3(64, 16, 1)})
-            EXPECT_EQ(Counts(Mandelbrot, Shape), Engine_Shape)
-                << "block " << Shape.x << " x " << Shape.y << ", Mandelbrot " << Mandelbrot;
-    }
-}
-
 // Orbits that fall into exact cycles inside the set, at the boundary and outside: after launches of
-// every size (launches of 1 step, odd sizes, one long launch), every pixel's count and last z are
-// the plain loop's, bit for bit. The model rounds its multiply-adds as one of the two ways a device
+// every size (launches of 1 step, odd sizes, one long launch) in blocks of shapes the engine never
+// uses, every pixel's count and last z are the plain loop's, bit for bit, and the grid set-up gives
+// the points it gives in the engine's blocks. The model rounds its multiply-adds as one of the two ways a device
 // may (fused or separately); the whole picture must be that one's. The points are computed here, so
 // that a GPU's division in the grid set-up plays no part; its square root in the Julia test may still
 // move pixels whose candidates come that close to the threshold (Gpu_May_Differ), and only those.
@@ -299,11 +272,23 @@ TEST_F(Direct_Launch, OrbitsInCyclesEndWhereThePlainLoopEnds)
         // A Julia orbit after no steps is its pixel's point, which a Mandelbrot orbit adds at each step.
         for (const auto& End : Reference::Orbit_Ends(false, c.View, W, H, c.C, 4.0f, 0, Reference::Rounding::Fused))
             Points.push_back(make_float2(End.Z.Real, End.Z.Imag));
-        for (const int Per_Launch : {50, 1, 37, 256, N}) {
+        const auto Set_Up = [&](dim3 Shape, dim3 Cover) {
+            Device_Buffer<float2> Grid(W * H, Complex_Sentinel);
+            LAUNCH_PIXELWISE_KERNEL(JuliaMandelInitialize, Cover, Shape, Grid.Get(), c.View.X_Min, c.View.X_Max,
+                                    c.View.Y_Min, c.View.Y_Max, W, H);
+            Finish();
+            return Grid.Read();
+        };
+        const std::vector<float2> Engine_Grid = Set_Up(dim3(32, 32, 1), dim3(W / 32 + 1, H / 32 + 1, 1));
+        for (const auto& [Per_Launch, Shape] : std::initializer_list<std::pair<int, dim3>>{
+                 {50, dim3(32, 32, 1)}, {1, dim3(20, 3, 1)}, {37, dim3(48, 5, 1)}, {256, dim3(33, 2, 1)},
+                 {100, dim3(64, 16, 1)}, {N, dim3(1, 1, 1)}}) {
             Device_Buffer<float2> Grid(Points);
             Device_Buffer<int> Iterations(W * H, 0);
             Device_Buffer<float> Z_Real(W * H, 0.0f), Z_Imag(W * H, 0.0f);
-            const dim3 Shape(32, 32, 1), Cover(W / 32 + 1, H / 32 + 1, 1);
+            // A spare column and row of blocks: threads outside the image must write nothing.
+            const dim3 Cover((W + Shape.x - 1) / Shape.x + 1, H / Shape.y + 1, 1);
+            EXPECT_TRUE(Set_Up(Shape, Cover) == Engine_Grid) << "block " << Shape.x << " x " << Shape.y;
             for (int Done = 0; Done < N; Done += Per_Launch) {
                 const int Steps = std::min(Per_Launch, N - Done);
                 if (c.Mandelbrot)
@@ -328,7 +313,7 @@ TEST_F(Direct_Launch, OrbitsInCyclesEndWhereThePlainLoopEnds)
             };
             EXPECT_EQ(std::min(Same_As(Fused), Same_As(Separate)), 0)
                 << (c.Mandelbrot ? "Mandelbrot from " : "Julia from ") << c.View.X_Min << ", " << Per_Launch
-                << " steps a launch";
+                << " steps a launch in blocks of " << Shape.x << " x " << Shape.y;
         }
     }
 }

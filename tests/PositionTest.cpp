@@ -7,6 +7,7 @@
 
 #include <mpfr.h>
 
+#include <array>
 #include <string>
 
 namespace {
@@ -84,10 +85,8 @@ TEST(Position, AFloatWindowReadBackGivesTheSameFloats)
         Plane_View Read;
         ASSERT_TRUE(Read.Set(Place.Centre_Re, Place.Centre_Im, Place.Width, Place.Height));
         const Float_Window Back = Read.Edges();
-        EXPECT_EQ(Back.X_Min, W.X_Min);
-        EXPECT_EQ(Back.X_Max, W.X_Max);
-        EXPECT_EQ(Back.Y_Min, W.Y_Min);
-        EXPECT_EQ(Back.Y_Max, W.Y_Max);
+        EXPECT_EQ((std::array<float, 4>{Back.X_Min, Back.X_Max, Back.Y_Min, Back.Y_Max}),
+                  (std::array<float, 4>{W.X_Min, W.X_Max, W.Y_Min, W.Y_Max}));
     }
 }
 

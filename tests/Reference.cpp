@@ -127,16 +127,6 @@ std::uint8_t Byte(double v)
 
 } // namespace
 
-std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
-                        Rounding Multiply_Adds)
-{
-    std::vector<int> Counts(std::size_t(W) * H);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            Counts[std::size_t(y) * W + x] = Pixel_Orbit(Mandelbrot, View, W, H, x, y, C, Threshold, N, Multiply_Adds).Kept;
-    return Counts;
-}
-
 std::vector<Orbit_End> Orbit_Ends(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
                                   Rounding Multiply_Adds)
 {

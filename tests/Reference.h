@@ -24,13 +24,9 @@ struct Point {
 // round them) or twice (a multiply, then an add).
 enum class Rounding { Fused, Separate };
 
-// Steps kept of every pixel's orbit after N steps in all, row-major; column 0 lies at X_Min, row 0 at
-// Y_Min. A Julia picture starts each orbit at the pixel's point and bounds |z|; a Mandelbrot picture
-// starts at 0, adds the pixel's point and bounds |z|^2.
-std::vector<int> Counts(bool Mandelbrot, const Window& View, int W, int H, Point C, float Threshold, int N,
-                        Rounding Multiply_Adds = Rounding::Fused);
-
-// Each pixel's count and its orbit's last value kept, row-major as Counts.
+// Each pixel's count (steps kept after N steps in all) and its orbit's last value kept, row-major;
+// column 0 lies at X_Min, row 0 at Y_Min. A Julia picture starts each orbit at the pixel's point and
+// bounds |z|; a Mandelbrot picture starts at 0, adds the pixel's point and bounds |z|^2.
 struct Orbit_End {
     int Count;
     Point Z;

@@ -199,10 +199,6 @@ TEST(Render_Tool, DeepPicturesAreColouredByTableCycleAndSmoothCount)
     EXPECT_STREQ(Colouring_Name(Colouring::Smooth), "smooth");
 }
 
-} // namespace
-
-namespace {
-
 // The value of one "key = value" line of a position file.
 std::string Value_Of(const std::string& Position, const std::string& Key)
 {
@@ -217,8 +213,6 @@ double Number_Of(const std::string& Position, const std::string& Key)
 {
     return std::strtod(Value_Of(Position, Key).c_str(), nullptr);
 }
-
-} // namespace
 
 // A position written with a picture renders that picture again, from its file or from the picture, with
 // either engine; and a position read and written again is the same file.
@@ -297,3 +291,5 @@ TEST(Render_Tool, AZoomVideosFramesAreTheSameHoweverTheRunIsSliced)
     ASSERT_EQ(Run_Renderer("--position '" + Dir + "whole-05.vorlane' --size 40x30 --out '" + Dir + "alone.ppm'", Printed), 0);
     EXPECT_EQ(Read_File(Dir + "alone.ppm"), Read_File(Dir + "whole-05.ppm"));
 }
+
+} // namespace

@@ -26,29 +26,25 @@ private:
 
 constexpr std::int64_t Max_Iterations = 2147483647;
 
-bool Is_Digit(char Ch) { return Ch >= '0' && Ch <= '9'; }
-
 // Plain decimal only: MPFR alone would also take "nan", "inf", "@", hexadecimal and leading blanks.
 bool Is_Decimal(const std::string& Text)
 {
     std::size_t At = 0;
-    const std::size_t Size = Text.size();
-    if (At < Size && (Text[At] == '+' || Text[At] == '-')) ++At;
-    std::size_t Digits = 0;
-    while (At < Size && Is_Digit(Text[At])) ++At, ++Digits;
-    if (At < Size && Text[At] == '.') {
-        ++At;
-        while (At < Size && Is_Digit(Text[At])) ++At, ++Digits;
+    const auto Sign = [&] { At += At < Text.size() && (Text[At] == '+' || Text[At] == '-'); };
+    const auto Digits = [&] {
+        const std::size_t From = At;
+        while (At < Text.size() && Text[At] >= '0' && Text[At] <= '9') ++At;
+        return At - From;
+    };
+    Sign();
+    std::size_t Mantissa = Digits();
+    if (At < Text.size() && Text[At] == '.') ++At, Mantissa += Digits();
+    if (Mantissa == 0) return false;
+    if (At < Text.size() && (Text[At] == 'e' || Text[At] == 'E')) {
+        ++At, Sign();
+        if (Digits() == 0) return false;
     }
-    if (Digits == 0) return false;
-    if (At < Size && (Text[At] == 'e' || Text[At] == 'E')) {
-        ++At;
-        if (At < Size && (Text[At] == '+' || Text[At] == '-')) ++At;
-        std::size_t Exponent_Digits = 0;
-        while (At < Size && Is_Digit(Text[At])) ++At, ++Exponent_Digits;
-        if (Exponent_Digits == 0) return false;
-    }
-    return At == Size;
+    return At == Text.size();
 }
 
 // Rounded to nearest at the number's own precision; false unless the text is a finite decimal.
@@ -174,21 +170,18 @@ Pixel_Result Iterate(const View& Image, int X, int Y, mpfr_prec_t Precision, dou
 // the count alone would only show once it had grown large enough to flip an escape test.
 constexpr double Log_Tolerance = 1e-9;
 
-Sample_Result Refine(const View& Image, int X, int Y, const Sample_Options& Options, mpfr_prec_t Start,
-                     mpfr_prec_t Cap)
+// The smooth values at the radius the renderer's pictures use.
+Sample_Result Refine(const View& Image, int X, int Y, mpfr_prec_t Start, mpfr_prec_t Cap)
 {
     Sample_Result Out;
-    Out.X = X;
-    Out.Y = Y;
-    Out.Precision = Start;
-    Out.Result = Iterate(Image, X, Y, Start, Options.Smooth_Radius);
-    Out.Rounds = 1;
+    Out.X = X, Out.Y = Y, Out.Precision = Start, Out.Rounds = 1;
+    Out.Result = Iterate(Image, X, Y, Start, 1024);
     // The second precision is only 64 bits above the first, so that the common case (agreement at
     // once) costs little more than one run; after a disagreement the steps grow by half, so that a
     // pixel needing many more bits reaches them in a few rounds.
     mpfr_prec_t Next = Start + 64;
     while (Next <= Cap) {
-        const Pixel_Result Current = Iterate(Image, X, Y, Next, Options.Smooth_Radius);
+        const Pixel_Result Current = Iterate(Image, X, Y, Next, 1024);
         ++Out.Rounds;
         const bool Same = Agree(Out.Result, Current);
         Out.Result = Current;
@@ -200,13 +193,6 @@ Sample_Result Refine(const View& Image, int X, int Y, const Sample_Options& Opti
         Next += std::max<mpfr_prec_t>(64, Next / 2);
     }
     return Out;
-}
-
-int Thread_Count(int Requested, std::size_t Jobs)
-{
-    int Count = Requested > 0 ? Requested : static_cast<int>(std::thread::hardware_concurrency());
-    Count = std::max(Count, 1);
-    return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(Count), std::max<std::size_t>(Jobs, 1)));
 }
 
 } // namespace
@@ -290,63 +276,53 @@ bool Agree(const Pixel_Result& A, const Pixel_Result& B)
 std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels,
                                                  const Sample_Options& Options)
 {
-    try {
-        if (!Valid(Image)) return std::nullopt;
-        if (!(Options.Smooth_Radius > 0) || !std::isfinite(Options.Smooth_Radius)) return std::nullopt;
-        for (const auto& Pixel : Pixels)
-            if (!Inside(Image, Pixel.first, Pixel.second)) return std::nullopt;
-        const mpfr_prec_t Start = Options.Start_Precision > 0 ? Options.Start_Precision : Start_Precision(Image);
-        const mpfr_prec_t Cap = Options.Precision_Cap > 0 ? Options.Precision_Cap : 4 * Start + 256;
-        if (!Valid_Precision(Start) || !Valid_Precision(Cap) || Cap < Start) return std::nullopt;
+    if (!Valid(Image)) return std::nullopt;
+    for (const auto& Pixel : Pixels)
+        if (!Inside(Image, Pixel.first, Pixel.second)) return std::nullopt;
+    const mpfr_prec_t Start = Options.Start_Precision > 0 ? Options.Start_Precision : Start_Precision(Image);
+    const mpfr_prec_t Cap = Options.Precision_Cap > 0 ? Options.Precision_Cap : 4 * Start + 256;
+    if (!Valid_Precision(Start) || !Valid_Precision(Cap) || Cap < Start) return std::nullopt;
 
-        std::vector<Sample_Result> Results(Pixels.size());
-        std::atomic<std::size_t> Next{0};
-        auto Work = [&]() {
-            for (std::size_t I = Next++; I < Pixels.size(); I = Next++)
-                Results[I] = Refine(Image, Pixels[I].first, Pixels[I].second, Options, Start, Cap);
-        };
-        std::vector<std::thread> Helpers;
-        const int Threads = Thread_Count(Options.Threads, Pixels.size());
-        try {
-            for (int T = 1; T < Threads; ++T) Helpers.emplace_back(Work);
-        } catch (...) {
-            // Fewer threads than asked for only makes it slower: this thread does the rest.
-        }
-        Work();
-        for (auto& Helper : Helpers) Helper.join();
-        return Results;
+    std::vector<Sample_Result> Results(Pixels.size());
+    std::atomic<std::size_t> Next{0};
+    auto Work = [&]() {
+        for (std::size_t I = Next++; I < Pixels.size(); I = Next++)
+            Results[I] = Refine(Image, Pixels[I].first, Pixels[I].second, Start, Cap);
+    };
+    std::vector<std::thread> Helpers;
+    const unsigned Threads = Options.Threads > 0 ? Options.Threads : std::thread::hardware_concurrency();
+    try {
+        for (unsigned T = 1; T < Threads && T < Pixels.size(); ++T) Helpers.emplace_back(Work);
     } catch (...) {
-        return std::nullopt;
+        // Fewer threads than asked for only makes it slower: this thread does the rest.
     }
+    Work();
+    for (auto& Helper : Helpers) Helper.join();
+    return Results;
 }
 
 std::vector<std::pair<int, int>> Sample_Grid(const View& Image, int Count)
 {
     std::vector<std::pair<int, int>> Pixels;
-    try {
-        if (!Valid(Image)) return Pixels;
-        std::set<std::pair<int, int>> Seen;
-        auto Add = [&](int X, int Y) {
-            if (Seen.insert({X, Y}).second) Pixels.push_back({X, Y});
-        };
-        if (Count > 0) {
-            // Columns and rows in the image's proportions, each pixel in the middle of its cell.
-            const double Aspect = static_cast<double>(Image.W) / Image.H;
-            const int Columns = std::clamp(static_cast<int>(std::lround(std::sqrt(Count * Aspect))), 1, Image.W);
-            const int Rows = std::clamp(static_cast<int>(std::lround(static_cast<double>(Count) / Columns)), 1, Image.H);
-            for (int Row = 0; Row < Rows; ++Row)
-                for (int Column = 0; Column < Columns; ++Column)
-                    Add(static_cast<int>((2LL * Column + 1) * Image.W / (2LL * Columns)),
-                        static_cast<int>((2LL * Row + 1) * Image.H / (2LL * Rows)));
-        }
-        Add(0, 0);
-        Add(Image.W - 1, 0);
-        Add(0, Image.H - 1);
-        Add(Image.W - 1, Image.H - 1);
-        Add((Image.W - 1) / 2, (Image.H - 1) / 2);
-    } catch (...) {
-        Pixels.clear();
+    if (!Valid(Image)) return Pixels;
+    std::set<std::pair<int, int>> Seen;
+    auto Add = [&](int X, int Y) {
+        if (Seen.insert({X, Y}).second) Pixels.push_back({X, Y});
+    };
+    if (Count > 0) {
+        // Columns and rows in the image's proportions, each pixel in the middle of its cell.
+        const double Aspect = static_cast<double>(Image.W) / Image.H;
+        const int Columns = std::clamp(static_cast<int>(std::lround(std::sqrt(Count * Aspect))), 1, Image.W);
+        const int Rows = std::clamp(static_cast<int>(std::lround(static_cast<double>(Count) / Columns)), 1, Image.H);
+        for (int Row = 0; Row < Rows; ++Row)
+            for (int Column = 0; Column < Columns; ++Column)
+                Add(static_cast<int>((2LL * Column + 1) * Image.W / (2LL * Columns)),
+                    static_cast<int>((2LL * Row + 1) * Image.H / (2LL * Rows)));
     }
+    // The corners and the centre.
+    for (const auto& [X, Y] : {std::pair{0, 0}, {Image.W - 1, 0}, {0, Image.H - 1}, {Image.W - 1, Image.H - 1},
+                               {(Image.W - 1) / 2, (Image.H - 1) / 2}})
+        Add(X, Y);
     return Pixels;
 }
 

@@ -58,8 +58,8 @@ std::optional<Pixel_Result> Iterate_Pixel(const View& Image, int X, int Y, mpfr_
 // magnitude, plus a 64-bit margin, plus the bits of N. Zero for an invalid view.
 mpfr_prec_t Start_Precision(const View& Image);
 
+// The smooth values are taken at R = 1024, the radius the renderer's pictures use.
 struct Sample_Options {
-    double Smooth_Radius = 1024;
     mpfr_prec_t Start_Precision = 0;  // 0: Start_Precision(view)
     mpfr_prec_t Precision_Cap = 0;    // 0: four times the start plus 256 bits
     int Threads = 0;                  // 0: every core

@@ -20,17 +20,12 @@ namespace {
 using namespace Kestrine_Deep;
 using Samples = std::vector<Deep_Model::Sample_Result>;
 
-Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* Width, int W, int H, std::int64_t N)
+Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* Width, int W, int H, std::int64_t N,
+                     const char* Height = "")
 {
     Deep_View View;
-    View.Centre_Re = Re, View.Centre_Im = Im, View.Width = Width;
+    View.Centre_Re = Re, View.Centre_Im = Im, View.Width = Width, View.Height = Height;
     View.Image_Width = W, View.Image_Height = H, View.Iterations = N;
-    return View;
-}
-
-Deep_View Stretched(Deep_View View, const char* Height)
-{
-    View.Height = Height;
     return View;
 }
 
@@ -62,7 +57,7 @@ std::string Add(const std::string& A, const char* B)
     mpfr_t X, Y;
     mpfr_inits2(1600, X, Y, static_cast<mpfr_ptr>(nullptr));
     mpfr_set_str(X, A.c_str(), 10, MPFR_RNDN), mpfr_set_str(Y, B, 10, MPFR_RNDN), mpfr_add(X, X, Y, MPFR_RNDN);
-    std::string Out = Text(X);
+    const std::string Out = Text(X);
     mpfr_clears(X, Y, static_cast<mpfr_ptr>(nullptr));
     return Out;
 }
@@ -106,7 +101,7 @@ Samples Sample(const Deep_View& View)
     return Result.value_or(Samples{});
 }
 
-Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, const Render_Options& Options)
+Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, const Render_Options& Options = {})
 {
     Deep_Picture Picture;
     std::string Message;
@@ -121,13 +116,6 @@ Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, const Render
         Picture.Counts.assign(Size, -1), Picture.Smooth.assign(Size, -1);
     }
     return Picture;
-}
-
-Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, bool Approximation = true)
-{
-    Render_Options Options;
-    Options.Approximation = Approximation;
-    return Render(Renderer, View, Options);
 }
 
 std::size_t At(const Deep_Picture& Picture, int X, int Y) { return static_cast<std::size_t>(Y) * Picture.Width + X; }
@@ -190,7 +178,7 @@ TEST(DeepRenderer, MatchesModel)
         {"Misiurewicz 1e-30", Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000), Number_Type::Double, false},
         {"Misiurewicz 1e-400", Mandelbrot(Centre().Re, Centre().Im, "1e-400", 64, 40, 5000), Number_Type::Extended, false},
         // Rows 2.5 times as far apart as the columns, as in a window of any shape.
-        {"Misiurewicz 1e-30 stretched", Stretched(Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000), "1.5e-30"),
+        {"Misiurewicz 1e-30 stretched", Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000, "1.5e-30"),
          Number_Type::Double, false},
         {"Julia alpha 1e-40", Julia(Alpha.first, Alpha.second, "1e-40", 4000), Number_Type::Double, false},
         {"Julia beta 1e-400", Julia(Beta.first, Beta.second, "1e-400", 3000), Number_Type::Extended, false},
@@ -219,7 +207,7 @@ TEST(DeepRenderer, MatchesModel)
         EXPECT_EQ(Renderer.Last_Stats().Type, Each.Type) << Each.Name;
         Expect_Model(Each.Name, Picture, Model);
         // Approximation may change a count only where double rounding puts an orbit across a test.
-        const Deep_Picture Stepwise = Render(Renderer, Each.View, false);
+        const Deep_Picture Stepwise = Render(Renderer, Each.View, {false});
         std::size_t Same = 0;
         for (std::size_t I = 0; I < Picture.Counts.size(); ++I) Same += Picture.Counts[I] == Stepwise.Counts[I];
         EXPECT_GE(Same, 0.99 * Picture.Counts.size()) << Each.Name << ": approximation on and off";
@@ -253,14 +241,12 @@ TEST(DeepRenderer, InteriorCheckChangesNoEscape)
     };
     for (const Case& Each : Cases) {
         Deep_Renderer Renderer;
-        Render_Options Full;
-        Full.Interior_Check = false;
-        const Deep_Picture Walked = Render(Renderer, Each.View, Full);
+        const Deep_Picture Walked = Render(Renderer, Each.View, {true, false});
         const auto Steps = [&] {
             return Renderer.Last_Stats().Perturbation_Steps_Per_Pixel + Renderer.Last_Stats().Approximation_Steps_Per_Pixel;
         };
         const double Walked_Steps = Steps();
-        const Deep_Picture Checked = Render(Renderer, Each.View, Render_Options{});
+        const Deep_Picture Checked = Render(Renderer, Each.View);
         const double Checked_Steps = Steps();
         std::size_t Interior = 0;
         for (std::size_t I = 0; I < Walked.Counts.size(); ++I) {
@@ -275,11 +261,8 @@ TEST(DeepRenderer, InteriorCheckChangesNoEscape)
 
 TEST(DeepRenderer, Refusals)
 {
-    struct Refusal {
-        const char* Field;  // a word the message must name
-        void (*Spoil)(Deep_View&);
-    };
-    const Refusal Refusals[] = {
+    // Each with a word the message must name.
+    const std::pair<const char*, void (*)(Deep_View&)> Refusals[] = {
         {"centre", [](Deep_View& V) { V.Centre_Re = "1.2.3"; }},
         {"centre", [](Deep_View& V) { V.Centre_Im = ""; }},
         {"centre", [](Deep_View& V) { V.Centre_Re = "abc"; }},
@@ -299,18 +282,17 @@ TEST(DeepRenderer, Refusals)
     Deep_View Longest = Good;
     Longest.Iterations = (std::int64_t{1} << 31) - 1;
     EXPECT_EQ(Check_View(Longest), "");
-    for (const Refusal& Each : Refusals) {
+    for (const auto& [Field, Spoil] : Refusals) {
         Deep_View View = Good;
-        Each.Spoil(View);
+        Spoil(View);
         const std::string Why = Check_View(View);
-        EXPECT_NE(Why.find(Each.Field), std::string::npos) << Each.Field << ": \"" << Why << "\"";
+        EXPECT_NE(Why.find(Field), std::string::npos) << Field << ": \"" << Why << "\"";
         Deep_Picture Picture;
         Picture.Width = Picture.Height = 2, Picture.Counts.assign(4, 7), Picture.Smooth.assign(4, 7);
         std::string Message;
-        EXPECT_EQ(Renderer.Render(View, {}, Picture, Message), Render_Status::Refused) << Each.Field;
-        EXPECT_NE(Message.find(Each.Field), std::string::npos) << Each.Field << ": \"" << Message << "\"";
-        EXPECT_TRUE(Picture.Counts.empty() && Picture.Smooth.empty() && Picture.Width * Picture.Height == 0)
-            << Each.Field;
+        EXPECT_EQ(Renderer.Render(View, {}, Picture, Message), Render_Status::Refused) << Field;
+        EXPECT_NE(Message.find(Field), std::string::npos) << Field << ": \"" << Message << "\"";
+        EXPECT_TRUE(Picture.Counts.empty() && Picture.Smooth.empty() && Picture.Width * Picture.Height == 0) << Field;
     }
 }
 
