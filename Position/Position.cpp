@@ -23,6 +23,16 @@ std::string Trimmed(const std::string& Text)
     return Text.substr(First, Text.find_last_not_of(" \t\r") - First + 1);
 }
 
+// A value as a message quotes it: whole when short, else its start and its length, so that a value of a
+// million digits does not make a message of a million characters.
+std::string Quoted(const std::string& Value)
+{
+    constexpr std::size_t Longest = 60;
+    if (Value.size() <= Longest)
+        return "\"" + Value + "\"";
+    return "\"" + Value.substr(0, 40) + "...\" (" + std::to_string(Value.size()) + " characters)";
+}
+
 // An optional sign, digits with at most one point among them, an optional exponent.
 bool Is_Decimal(const std::string& Text)
 {
@@ -84,10 +94,10 @@ using Reader = std::function<std::string(const std::string& Value, Position& Pla
 std::string Decimal_Within(const std::string& Value, std::string& Field, double Limit, bool Positive)
 {
     if (!Is_Decimal(Value))
-        return "\"" + Value + "\" is not a decimal number";
+        return Quoted(Value) + " is not a decimal number";
     if (!Within(Value, Limit, Positive)) {
         std::ostringstream Why;
-        Why << "\"" << Value << "\" is " << (Positive ? "not over 0 and at most " : "not within ") << Limit
+        Why << Quoted(Value) << " is " << (Positive ? "not over 0 and at most " : "not within ") << Limit
             << (Positive ? "" : " of 0");
         return Why.str();
     }
@@ -101,7 +111,7 @@ const std::map<std::string, Reader>& Readers()
         {"set",
          [](const std::string& V, Position& P) -> std::string {
              if (V != "julia" && V != "mandelbrot")
-                 return "\"" + V + "\" is neither julia nor mandelbrot";
+                 return Quoted(V) + " is neither julia nor mandelbrot";
              P.Mandelbrot = V == "mandelbrot";
              return {};
          }},
@@ -115,7 +125,7 @@ const std::map<std::string, Reader>& Readers()
              std::string Read;
              std::string Fault = Decimal_Within(V, Read, 5, false);
              if (Fault.empty() && Is_Negative(V))
-                 Fault = "\"" + V + "\" is below 0";
+                 Fault = Quoted(V) + " is below 0";
              if (Fault.empty())
                  P.Threshold = Read;
              return Fault;
@@ -128,21 +138,22 @@ const std::map<std::string, Reader>& Readers()
              errno = 0;
              const long long Count = std::strtoll(V.c_str(), &End, 10);
              if (V.empty() || *End != '\0' || errno == ERANGE || Count < 0 || Count > 2147483647)
-                 return "\"" + V + "\" is not a count from 0 to 2147483647";
+                 return Quoted(V) + " is not a count from 0 to 2147483647";
              P.Iterations = Count;
              return {};
          }},
         {"colormap",
          [](const std::string& V, Position& P) -> std::string {
-             if (Colormap_Value(V) == 0)
-                 return "\"" + V + "\" is none of HOT, HSV, JET, BONE, MORGENSTEMNING, SKY, ABYSS";
-             P.Colormap = V;
+             const int Value = Colormap_Value(V);
+             if (Value == 0)
+                 return Quoted(V) + " is none of HOT, HSV, JET, BONE, MORGENSTEMNING, SKY, ABYSS";
+             P.Colormap = Colormap_Name(Value);
              return {};
          }},
         {"colouring",
          [](const std::string& V, Position& P) -> std::string {
              if (V != "table" && V != "cycle" && V != "smooth")
-                 return "\"" + V + "\" is none of table, cycle, smooth";
+                 return Quoted(V) + " is none of table, cycle, smooth";
              P.Colouring = V;
              return {};
          }},
@@ -151,7 +162,11 @@ const std::map<std::string, Reader>& Readers()
              std::string Text;
              if (std::string Fault = Decimal_Within(V, Text, 100, true); !Fault.empty())
                  return Fault;
-             P.Density = std::strtod(Text.c_str(), nullptr);
+             // A density that double holds as 0 would be written back as 0, which no position reads.
+             const double Density = std::strtod(Text.c_str(), nullptr);
+             if (!(Density > 0))
+                 return Quoted(V) + " is below the smallest density a position can hold";
+             P.Density = Density;
              return {};
          }},
     };
@@ -162,9 +177,15 @@ const std::map<std::string, Reader>& Readers()
 
 int Colormap_Value(const std::string& Name)
 {
-    for (std::size_t i = 0; i < Colormap_Names.size(); ++i)
-        if (Name == Colormap_Names[i])
+    // In any case: "jet" is JET, in a file as on the command line.
+    for (std::size_t i = 0; i < Colormap_Names.size(); ++i) {
+        const std::string Upper = Colormap_Names[i];
+        bool Same = Name.size() == Upper.size();
+        for (std::size_t c = 0; Same && c < Name.size(); ++c)
+            Same = std::toupper(static_cast<unsigned char>(Name[c])) == Upper[c];
+        if (Same)
             return int(i) + 1;
+    }
     return 0;
 }
 
@@ -197,8 +218,13 @@ bool Read_Position(const std::string& Text, Position& Place, std::string& Proble
 {
     Position Read;
     bool Has_Set = false, Has_Re = false, Has_Im = false, Has_Width = false, Has_Height = false;
-    std::istringstream Lines(Text);
+    // A byte-order mark before the first line, and lines ended by CR LF, LF or CR alike.
+    std::string Unified = Text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? Text.substr(3) : Text;
+    for (std::size_t At = Unified.find('\r'); At != std::string::npos; At = Unified.find('\r', At))
+        Unified.replace(At, At + 1 < Unified.size() && Unified[At + 1] == '\n' ? 2 : 1, "\n");
+    std::istringstream Lines(Unified);
     std::string Line;
+    std::map<std::string, int> Line_Of;
     for (int Number = 1; std::getline(Lines, Line); ++Number) {
         const std::string Content = Trimmed(Line);
         if (Content.empty() || Content[0] == '#')
@@ -212,6 +238,11 @@ bool Read_Position(const std::string& Text, Position& Place, std::string& Proble
         const auto Reader = Readers().find(Key);
         if (Reader == Readers().end())
             continue;
+        if (const auto [First, New] = Line_Of.emplace(Key, Number); !New) {
+            Problem = "line " + std::to_string(Number) + ": " + Key + " again (first on line " +
+                      std::to_string(First->second) + ")";
+            return false;
+        }
         if (std::string Fault = Reader->second(Value, Read); !Fault.empty()) {
             Problem = "line " + std::to_string(Number) + ": " + Key + ": " + Fault;
             return false;

@@ -108,6 +108,13 @@ TEST(Position, UnknownKeysAreSkippedAndFaultsRefusedWithTheirLine)
     EXPECT_EQ(Place.Iterations, 100);
     EXPECT_EQ(Place.Threshold, "-0");
 
+    // A byte-order mark, lines ended by a lone CR, and a colormap named in any case.
+    Position Other;
+    ASSERT_TRUE(Read_Position("\xEF\xBB\xBFset = julia\rcentre-re = 0\rcentre-im = 0\rwidth = 1\rcolormap = jet\r", Other,
+                              Problem))
+        << Problem;
+    EXPECT_EQ(Other.Colormap, "JET");
+
     const std::string Good = Position_Text(Place);
     const std::string Head = "set = julia\ncentre-re = 0\ncentre-im = 0\n";
     const struct {
@@ -125,6 +132,11 @@ TEST(Position, UnknownKeysAreSkippedAndFaultsRefusedWithTheirLine)
         {Head + "width = 1\nthreshold = 5.01\n", "line 5: threshold"},
         {Head + "width 1\n", "line 4: no \"key = value\""},
         {Head.substr(0, 12) + "width = 1\n", "no centre-re"},
+        {Head + "width = 1\ncentre-re = 0.5\n", "line 5: centre-re again (first on line 2)"},
+        {Head + "width = 1\ndensity = 1e-400\n", "line 5: density: \"1e-400\" is below the smallest density"},
+        // A value a million digits long is quoted by its start and its length.
+        {Head + "width = 1" + std::string(1000000, '0') + "x\n",
+         "line 4: width: \"1000000000000000000000000000000000000000...\" (1000002 characters) is not"},
     };
     for (const auto& Fault : Faults) {
         EXPECT_FALSE(Read_Position(Fault.Text, Place, Problem)) << Fault.Text;
