@@ -125,6 +125,13 @@ TEST(Render_Tool, RefusesWhatNeitherEngineCanRenderAndSaysWhy)
         {"--position /nonexistent/place.vorlane", "no position read from /nonexistent/place.vorlane"},
         {"--frames 3 --zoom-to 1e-3", "needs one %d for the frame's number"},
         {"--frames 3", "--frames needs --zoom-to"},
+        // What no position could hold, so that everything the tool writes it reads back.
+        {"--center 11 0", "no position can hold what --center asks for: centre-re: \"11\" is not within 10"},
+        {"--c 5 5", "what --c asks for: julia-re"},
+        {"--threshold -1", "what --threshold asks for: threshold: \"-1\" is below 0"},
+        {"--colouring smooth --density 101", "what --density asks for"},
+        {"--width 1e20", "what --width asks for"},
+        {"--window -1e38 1e38 -1 1", "what --window asks for: width"},
     };
     for (const auto& Case : Cases) {
         std::remove(Out.c_str());

@@ -71,13 +71,17 @@ Engine Frame_Engine(const Request& Frame, std::string& Refusal)
     return Choice;
 }
 
-// Whether an engine can render every frame of the slice, each worked out in turn (a long video's
-// requests are not all held at once); if not, having said which frame fails and why.
+// Whether an engine can render every frame of the slice and a position can hold it, each worked out
+// in turn (a long video's requests are not all held at once); if not, having said which frame fails
+// and why. Before the first frame, so that a video that cannot be finished is not begun.
 bool Every_Frame_Renders(const Request& R)
 {
     for (int Frame = R.First_Frame; Frame <= R.Last_Frame; ++Frame) {
         std::string Refusal;
-        Frame_Engine(Frame_Request(R, Frame), Refusal);
+        const Request Each = Frame_Request(R, Frame);
+        Frame_Engine(Each, Refusal);
+        if (Refusal.empty())
+            Position_Holds(Each, Refusal);
         if (!Refusal.empty()) {
             Complain("frame " + std::to_string(Frame) + ": " + Refusal);
             return false;

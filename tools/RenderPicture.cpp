@@ -62,9 +62,13 @@ int main(int argc, char** argv)
         Print_Usage(stdout);
         return 0;
     }
+    std::string Refusal;
+    if (!Position_Holds(R, Refusal)) {
+        Complain(Refusal);
+        return 2;
+    }
     if (R.Frames > 0)
         return Render_Frames(R);
-    std::string Refusal;
     const Engine Chosen = Choose_Engine(R, Refusal);
     if (!Refusal.empty()) {
         Complain(Refusal);

@@ -122,6 +122,9 @@ Request Frame_Request(const Request& R, int Frame);
 // request that --position reads from a file (a position, or a picture that carries one).
 Position Position_Of(const Request& R, const Float_Window* Float_Engines);
 bool Load_Position(const std::string& Path, Request& R, std::string& Problem);
+// Whether a position can hold what R asks for, so that what the tool renders it can write and what it
+// writes it reads back; Problem names the option and why otherwise.
+bool Position_Holds(const Request& R, std::string& Problem);
 // Writes the text of the position, whole or not at all; on failure, Problem says why.
 bool Write_Text(const std::string& Path, const std::string& Text, std::string& Problem);
 

@@ -105,6 +105,29 @@ bool Load_Position(const std::string& Path, Request& R, std::string& Problem)
     return true;
 }
 
+bool Position_Holds(const Request& R, std::string& Problem)
+{
+    const Float_Window W = Float_Window_Of(R);
+    Position Read;
+    std::string Fault;
+    if (Read_Position(Position_Text(Position_Of(R, R.Bounds_Given ? &W : nullptr)), Read, Fault))
+        return true;
+    // "line N: key: why" names the position's key; the user gave an option.
+    const std::size_t Key_At = Fault.find(": ") == std::string::npos ? 0 : Fault.find(": ") + 2;
+    const std::string Why = Fault.substr(Key_At), Key = Why.substr(0, Why.find(':'));
+    static const std::pair<const char*, const char*> Options[] = {
+        {"centre-re", "--center"}, {"centre-im", "--center"}, {"width", "--width"},    {"height", "--width"},
+        {"threshold", "--threshold"}, {"julia-re", "--c"},   {"julia-im", "--c"},    {"iterations", "--iterations"},
+        {"colormap", "--colormap"}, {"colouring", "--colouring"}, {"density", "--density"}};
+    const bool Of_Window = Key == "centre-re" || Key == "centre-im" || Key == "width" || Key == "height";
+    std::string Option = "the options";
+    for (const auto& [Of_Key, Name] : Options)
+        if (Key == Of_Key)
+            Option = R.Bounds_Given && Of_Window ? "--window" : Name;
+    Problem = "no position can hold what " + Option + " asks for: " + Why;
+    return false;
+}
+
 bool Write_Text(const std::string& Path, const std::string& Text, std::string& Problem)
 {
     return Write_File(Path, Text, Problem);
