@@ -105,6 +105,20 @@ std::string Decimal_Within(const std::string& Value, std::string& Field, double 
     return {};
 }
 
+// A view no more than 2^20 times as high as it is wide, or as wide as high: past that a picture's
+// pixels could not be spaced in both directions at once (the deep renderer refuses such a view).
+bool Shape_Within(const std::string& Width, const std::string& Height)
+{
+    mpfr_t W, H;
+    mpfr_inits2(64, W, H, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_str(W, Width.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(H, Height.c_str(), 10, MPFR_RNDN);
+    mpfr_div(H, H, W, MPFR_RNDN);
+    const bool Within = mpfr_cmp_d(H, 0x1p-20) >= 0 && mpfr_cmp_d(H, 0x1p20) <= 0;
+    mpfr_clears(W, H, static_cast<mpfr_ptr>(nullptr));
+    return Within;
+}
+
 const std::map<std::string, Reader>& Readers()
 {
     static const std::map<std::string, Reader> Table = {
@@ -257,6 +271,11 @@ bool Read_Position(const std::string& Text, Position& Place, std::string& Proble
         }
     if (!Has_Height)
         Read.Height = Read.Width;
+    if (!Shape_Within(Read.Width, Read.Height)) {
+        Problem = "line " + std::to_string(Line_Of["height"]) + ": height: " + Quoted(Read.Height) +
+                  " is more than 2^20 times the width or less than 2^-20 of it";
+        return false;
+    }
     Place = Read;
     return true;
 }

@@ -133,6 +133,7 @@ TEST(Position, UnknownKeysAreSkippedAndFaultsRefusedWithTheirLine)
         {Head + "width 1\n", "line 4: no \"key = value\""},
         {Head.substr(0, 12) + "width = 1\n", "no centre-re"},
         {Head + "width = 1\ncentre-re = 0.5\n", "line 5: centre-re again (first on line 2)"},
+        {Head + "width = 1e-300\nheight = 16\n", "line 5: height: \"16\" is more than 2^20 times the width"},
         {Head + "width = 1\ndensity = 1e-400\n", "line 5: density: \"1e-400\" is below the smallest density"},
         // A value a million digits long is quoted by its start and its length.
         {Head + "width = 1" + std::string(1000000, '0') + "x\n",
