@@ -68,7 +68,7 @@ bool Chunk_Text(const std::string& Type, const std::string& Data, std::size_t Af
 
 } // namespace
 
-bool Picture_Position_Text(const std::string& Path, std::string& Text, std::string& Problem)
+bool Picture_Position_Text(const std::string& Path, std::string& Text, std::string& Problem, Picture_Size* Size)
 {
     std::ifstream File(Path, std::ios::binary);
     unsigned char Header[8];
@@ -87,6 +87,16 @@ bool Picture_Position_Text(const std::string& Path, std::string& Text, std::stri
         const std::string Type(reinterpret_cast<char*>(Head + 4), 4);
         if (Type == "IDAT" || Type == "IEND")
             break;
+        if (Type == "IHDR" && Length == 13) {
+            unsigned char Header_Data[17];
+            if (!File.read(reinterpret_cast<char*>(Header_Data), 17))
+                break;
+            // Past int's range a size is none the tool could render at.
+            const std::uint32_t Columns = Big_Endian(Header_Data), Rows = Big_Endian(Header_Data + 4);
+            if (Size && Columns <= 2147483647u && Rows <= 2147483647u)
+                *Size = Picture_Size{static_cast<int>(Columns), static_cast<int>(Rows)};
+            continue;
+        }
         const bool Textual = Type == "tEXt" || Type == "zTXt" || Type == "iTXt";
         if (!Textual || Length > Longest_Position_Text + 256) {
             // Another chunk, or a text too long to be a position (whatever it claims): passed over.

@@ -40,7 +40,8 @@ render --out "$W/link.ppm" >/dev/null || fail "writing through a link"
 [ -L "$W/link.ppm" ] || fail "the link was replaced"
 cmp -s "$W/elsewhere/target.ppm" "$W/reference.ppm" || fail "the link's target did not get the picture"
 # A picture's position is read from its text chunk without decoding the pixels (here no pixels at
-# all, a chunk claiming 4 GiB where they should be); a text chunk claiming 2 GiB is refused at once.
+# all, a chunk claiming 4 GiB where they should be), and it renders at the picture's size; a text
+# chunk claiming 2 GiB is refused at once.
 chunk() { # TYPE LENGTH-AS-8-HEX-DIGITS DATA: a chunk, its CRC left as zeros (the reader checks none)
     printf "$(echo "$2" | sed 's/../\\x&/g')%s%s\0\0\0\0" "$1" "$3"
 }
@@ -49,11 +50,12 @@ printf '%s' "$place" >"$W/place.vorlane"
 text="Vorlane-Position"$'\x01'"$place"
 {
     printf '\x89PNG\r\n\x1a\n'
-    chunk IHDR 0000000d "thirteen byte" # what the pixels would be: the reader reads none of it
+    printf '\0\0\0\x0dIHDR\0\0\0\x40\0\0\0\x30\x08\x02\0\0\0\0\0\0\0' # 64 x 48: the size it renders at
     chunk tEXt "$(printf '%08x' ${#text})" "$text"
     chunk IDAT ffffffff ""
 } | sed 's/\x01/\x00/' >"$W/no-pixels.png"
-render --position "$W/no-pixels.png" --out "$W/from-picture.ppm" >/dev/null || fail "the picture's position was not read"
+eval "$RENDER --size 16x12 --position '$W/no-pixels.png' --out '$W/from-picture.ppm'" >/dev/null ||
+    fail "the picture's position was not read"
 render --position "$W/place.vorlane" --out "$W/from-file.ppm" >/dev/null
 cmp -s "$W/from-picture.ppm" "$W/from-file.ppm" || fail "the picture's position is not the file's"
 {

@@ -24,10 +24,10 @@ bool Ends_With(const std::string& Text, const std::string& End)
 }
 
 // The text of a position file, or the one a PNG carries; false, having said why, when there is none.
-bool Read_Source(const std::string& Path, std::string& Text, std::string& Problem)
+bool Read_Source(const std::string& Path, std::string& Text, std::string& Problem, Picture_Size& Size)
 {
     if (Ends_With(Path, ".png"))
-        return Picture_Position_Text(Path, Text, Problem);
+        return Picture_Position_Text(Path, Text, Problem, &Size);
     std::ifstream File(Path, std::ios::binary);
     if (!File) {
         Problem = "cannot be opened";
@@ -84,9 +84,15 @@ bool Load_Position(const std::string& Path, Request& R, std::string& Problem)
 {
     std::string Text;
     Position Place;
-    if (!Read_Source(Path, Text, Problem) || !Read_Position(Text, Place, Problem)) {
+    Picture_Size Size;
+    if (!Read_Source(Path, Text, Problem, Size) || !Read_Position(Text, Place, Problem)) {
         Problem = Path + ": " + Problem;
         return false;
+    }
+    // A picture renders again at its own size (a later --size changes it, as any option after --position).
+    if (Size.Width > 0 && Size.Height > 0) {
+        R.Width = Size.Width;
+        R.Height = Size.Height;
     }
     R.Mandelbrot = Place.Mandelbrot;
     R.Centre_Re = Place.Centre_Re;
