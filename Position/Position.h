@@ -20,6 +20,9 @@
 #include <cstdint>
 #include <string>
 
+// The smooth colouring's density where none is given, in the program, the tool and files alike.
+inline constexpr double Default_Density = 0.25;
+
 struct Position {
     bool Mandelbrot = false;
     std::string Centre_Re = "0", Centre_Im = "0", Width = "4", Height = "4";
@@ -28,7 +31,7 @@ struct Position {
     std::string Julia_Re = "-0.4001", Julia_Im = "0.6";
     std::string Colormap = "MORGENSTEMNING";
     std::string Colouring = "table";
-    double Density = 0.25;
+    double Density = Default_Density;
 };
 
 // The key of the text chunk that carries a position in a PNG picture.

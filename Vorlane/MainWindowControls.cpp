@@ -17,12 +17,6 @@
 #include "StatusLine.h"
 #include "ui_MainWindow.h"
 
-namespace {
-
-constexpr double Default_Density = 0.25;
-
-} // namespace
-
 void MainWindow::Set_Up_Deep_Controls()
 {
     QWidget* Form = Ui->centralwidget;

@@ -40,7 +40,7 @@ struct Request {
     int Colormap = 5; // MORGENSTEMNING
     Engine Chosen = Engine::Auto;
     Kestrine_Deep::Colouring Colouring = Kestrine_Deep::Colouring::Table;
-    double Density = 1.0;
+    double Density = Default_Density;
     bool Density_Given = false;
     bool Approximation = true;
     bool Approximation_Given = false;

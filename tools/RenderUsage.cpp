@@ -41,7 +41,7 @@ const char* const Usage_Text =
     "  --colouring table|cycle|smooth\n"
     "                            table (default): entry min(count, 255); cycle: up and down the table\n"
     "                            every 510 steps; smooth: the smooth count, cycled and blended (deep)\n"
-    "  --density D               smooth colouring: table entries per step of the smooth count (default 1)\n"
+    "  --density D               smooth colouring: table entries per step of the smooth count (default 0.25)\n"
     "  --approximation on|off    deep: skip runs of steps by bilinear approximation (default on)\n"
     "  --interior-check on|off   deep: stop pixels caught by an attracting cycle, which never escape\n"
     "                            (default on; off walks them to the last iteration, same picture)\n"
