@@ -26,14 +26,13 @@ struct Command_Line {
                                      QStringLiteral("[FILE]"));
     }
 
-    // Whether the program is to go on: false after printing the help or the version.
-    bool Answered_At_Once(int argc, char** argv, int& Status)
+    // Whether the command line was answered at once: the help or the version printed.
+    bool Answered_At_Once(int argc, char** argv)
     {
         QStringList Arguments;
         for (int i = 0; i < argc; ++i)
             Arguments << QString::fromLocal8Bit(argv[i]);
         Parser.parse(Arguments); // the toolkit's own options are not known yet: errors wait for Take
-        Status = 0;
         if (Parser.isSet(Help)) // without an application the text cannot know the program's name
             std::fputs(qPrintable(Parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("Vorlane"))),
                        stdout);
@@ -66,9 +65,8 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Vorlane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORLANE_VERSION));
     Command_Line Command;
-    int Status = 0;
-    if (Command.Answered_At_Once(argc, argv, Status))
-        return Status;
+    if (Command.Answered_At_Once(argc, argv))
+        return 0;
 
     QApplication Application(argc, argv);
 

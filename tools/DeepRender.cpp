@@ -119,7 +119,7 @@ int Write_Files(const Request& R, const Deep_Picture& Picture)
         Complain("cannot write " + R.Counts_Output + ": " + Problem);
         return 1;
     }
-    if (!R.Position_Output.empty() && !Write_Text(R.Position_Output, Place, Problem)) {
+    if (!R.Position_Output.empty() && !Write_File(R.Position_Output, Place, Problem)) {
         Complain("cannot write " + R.Position_Output + ": " + Problem);
         return 1;
     }

@@ -72,7 +72,7 @@ int Render_Float(const Request& R, Engines& With, Render_Report& Report)
         Complain("cannot write " + R.Output + ": " + Problem);
         return 1;
     }
-    if (!R.Position_Output.empty() && !Write_Text(R.Position_Output, Place, Problem)) {
+    if (!R.Position_Output.empty() && !Write_File(R.Position_Output, Place, Problem)) {
         Complain("cannot write " + R.Position_Output + ": " + Problem);
         return 1;
     }

@@ -62,13 +62,14 @@ int main(int argc, char** argv)
         Print_Usage(stdout);
         return 0;
     }
+    // A video checks each of its frames before the first.
+    if (R.Frames > 0)
+        return Render_Frames(R);
     std::string Refusal;
     if (!Position_Holds(R, Refusal)) {
         Complain(Refusal);
         return 2;
     }
-    if (R.Frames > 0)
-        return Render_Frames(R);
     const Engine Chosen = Choose_Engine(R, Refusal);
     if (!Refusal.empty()) {
         Complain(Refusal);

@@ -125,8 +125,6 @@ bool Load_Position(const std::string& Path, Request& R, std::string& Problem);
 // Whether a position can hold what R asks for, so that what the tool renders it can write and what it
 // writes it reads back; Problem names the option and why otherwise.
 bool Position_Holds(const Request& R, std::string& Problem);
-// Writes the text of the position, whole or not at all; on failure, Problem says why.
-bool Write_Text(const std::string& Path, const std::string& Text, std::string& Problem);
 
 // Bytes into the file at Path, whole or not at all: written aside under a name of its own and renamed
 // into place once every write and the close succeeded; a device or FIFO written as it is, a link's

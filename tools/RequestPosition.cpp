@@ -134,9 +134,4 @@ bool Position_Holds(const Request& R, std::string& Problem)
     return false;
 }
 
-bool Write_Text(const std::string& Path, const std::string& Text, std::string& Problem)
-{
-    return Write_File(Path, Text, Problem);
-}
-
 } // namespace Render_Tool
