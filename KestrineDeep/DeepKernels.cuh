@@ -11,6 +11,7 @@
 #include <cuda_runtime.h>
 
 #include "ApproximationTable.h"
+#include "DeepInterior.h"
 #include "ReferenceOrbit.h"
 #include "Scaled.h"
 
@@ -18,17 +19,29 @@ namespace Kestrine_Deep {
 
 enum Pixel_Phase : int { Not_Started = 0, Running = 1, Finished = 2 };
 
-// A pixel between launches. In double, Exp is unused.
+// A pixel between launches. While it runs: its δ against the reference and its count, and in double
+// views of the Mandelbrot set what the interior probe has seen of its orbit (DeepInterior.cuh). Once
+// finished inside an attracting cycle it keeps what the pixels after it learn from it: the cycle's
+// point near 0, its period and a disk of pixels that are inside the set too.
 struct Pixel_State {
-    double Re, Im; // δ = z - Z(Step)
-    int Exp;
-    int Step;      // m: the reference index δ is taken against
+    double Re, Im; // running: δ = z - Z(Step); finished in a cycle: the cycle's point nearest 0
+    int Exp;       // running in the scaled type: δ's exponent; 0 in double
+    int Step;      // running: m, the reference index δ is taken against; finished in a cycle: the disk's centre pixel
     int Count;     // steps accepted so far
     int Phase;
-    int Skipped;   // iterations the table took
-    int Stepped;   // iterations taken one by one
+    int Period;    // the probe's candidate period, 0 before the first; finished: the cycle's period, 0 for none
+    int Target;    // the count at which the probe compares z with Mark
+    // z at count Target - Period. Before the first candidate, Mark_Re is the |z|^2 a new one must fall
+    // below (0: the pixel is not watched). Finished in a cycle: Mark_Re is the disk's radius in columns.
+    float Mark_Re, Mark_Im;
+};
+
+// What a launch reports of each slot: whether its pixel finished, and the steps it took meanwhile.
+struct Slot_Report {
+    int Done;
+    int Skipped;  // iterations the table took
+    int Stepped;  // iterations taken one by one, and the steps of the interior probe's cycle walks
     int Rebases;
-    int Unused;
 };
 
 struct Deep_Launch {
@@ -42,9 +55,18 @@ struct Deep_Launch {
     int Level_Size[Max_Levels];
     bool Approximate;
     bool Mandelbrot;
-    bool Interior_Check; // stop pixels caught by an attracting cycle (DeepLanes.cuh)
+    // Mandelbrot views in double: the interior probe watches the pixels of this pass (all of them on the
+    // first pass; later, those beside a pixel found inside the set).
+    bool Probe;
+    // The passes of a probed render take the pixels on ever finer grids: this pass's pixels lie Stride
+    // columns and rows from the coarser grid's, which are all finished. 0 on the first pass.
+    int Stride;
+    Julia_Trap Trap;
     Deep_Numbers::Scaled_Real Largest_Radius; // of the table's single steps
     double Largest_Radius_Squared;
+    // Per reference index m: (R 2^500)^2 for the radius R of the table's single step at m, -1 where
+    // none may be taken; so that lanes tell a run from a plain step as Below does (Lane_Scale).
+    const double* Entry_Radius_Squared;
     Deep_Numbers::Scaled_Real Spacing;
     double Row_Ratio; // the row spacing over Spacing, the column spacing; 1 for square pixels
     Orbit_Point Constant; // Mandelbrot: the reference's c; Julia: c
@@ -57,7 +79,7 @@ struct Deep_Launch {
     Pixel_State* States;
     int* Counts;
     float* Smooth;
-    unsigned char* Slot_Done; // per entry of Active: whether its pixel has finished
+    Slot_Report* Reports; // per entry of Active
 };
 
 // The smooth count's radius: |z| > 2^10.
@@ -197,6 +219,10 @@ __device__ __forceinline__ bool May_Take_Run(const Deep_Launch& P, const Deep_Nu
 {
     return d.Exp <= P.Largest_Radius.Exp + 1;
 }
+
+// δ and R scaled by Lane_Scale before squaring keep their squares within double's normal range for
+// every δ a lane holds (2^-970 to 2^4), so |δ|^2 < R^2 then rounds exactly as Below compares them.
+constexpr double Lane_Scale = 0x1p500;
 
 // The longest run of the table this pixel may take at reference index m, as its level, or -1.
 template <typename Arithmetic>

@@ -14,21 +14,21 @@ namespace {
 
 // One call serves the slots of a whole run of blocks, so that its lanes have many pixels to take from
 // and wait for the slowest only at the run's end.
-template <bool Scaled>
+template <bool Scaled, bool Mandelbrot>
 void Run_Deep_Slots(const Soft_Device::Block_Run& Run, Kestrine_Deep::Deep_Launch Launch)
 {
     const long long First = static_cast<long long>(Run.First.x) * Run.Block.x;
     const long long Last = std::min<long long>(First + static_cast<long long>(Run.Count) * Run.Block.x, Launch.Active_Count);
     if (First < Last)
-        Advance_Slots<Scaled>(Launch, static_cast<int>(First), static_cast<int>(Last));
+        Advance_Slots<Scaled, Mandelbrot>(Launch, static_cast<int>(First), static_cast<int>(Last));
 }
 
 } // namespace
 
 extern const Kestrine_Deep::Deep_Lane_Kernels Deep_Lane_Kernels_Of_Set;
 const Kestrine_Deep::Deep_Lane_Kernels Deep_Lane_Kernels_Of_Set = {
-    &Run_Deep_Slots<false>,
-    &Run_Deep_Slots<true>,
+    {&Run_Deep_Slots<false, false>, &Run_Deep_Slots<false, true>},
+    {&Run_Deep_Slots<true, false>, &Run_Deep_Slots<true, true>},
 };
 
 } // namespace KESTRINE_LANES

@@ -1,6 +1,6 @@
 // The value types of the deep walk's lanes. On a GPU a thread walks one pixel and every lane type is
-// a scalar; on the software device one call walks Lane_Count pixels in SIMD vectors, compiled once
-// per lane set (SoftDevice/LaneSets.h) inside the set's namespace.
+// a scalar; on the software device one call walks Groups vectors of Group_Width pixels each, compiled
+// once per lane set (SoftDevice/LaneSets.h) inside the set's namespace.
 //
 // Masks are all ones (true) or zero in every lane, so that the same expressions combine and select
 // with them on both devices; Is turns a comparison into one.
@@ -30,7 +30,9 @@ DEEP_LANE_CODE_BEGIN
 
 #if defined(__CUDACC__)
 
-constexpr int Lane_Count = 1;
+// A GPU thread walks one pixel: one group of one lane.
+constexpr int Group_Width = 1;
+constexpr int Groups = 1;
 using Lane_Double = double;
 using Lane_Long = long long;
 
@@ -63,17 +65,28 @@ __device__ __forceinline__ void Gather(const Orbit_Point* Points, Lane_Long Inde
     Re = Point.Re;
     Im = Point.Im;
 }
+__device__ __forceinline__ Lane_Double Gather_One(const double* Values, Lane_Long Index)
+{
+    return Values[Index];
+}
 
 #else
 
-// Enough independent pixels a call that each vector waits on its own step's latency while the others
-// run: two or four vectors of the CPU's widest registers.
-#if !defined(DEEP_LANE_COUNT)
-#define DEEP_LANE_COUNT 8
+// A group is one vector of the CPU's widest registers; a call walks several groups side by side, each
+// its own chain of dependent operations, so that the core runs one group's step while another's waits
+// on latency. One wider vector would not do: the compiler splits it into memory traffic.
+#if defined(__AVX512F__)
+constexpr int Group_Width = 8;
+constexpr int Groups = 3;
+#elif defined(__AVX2__)
+constexpr int Group_Width = 4;
+constexpr int Groups = 4;
+#else
+constexpr int Group_Width = 2;
+constexpr int Groups = 4;
 #endif
-constexpr int Lane_Count = DEEP_LANE_COUNT;
-typedef double Lane_Double __attribute__((vector_size(Lane_Count * sizeof(double))));
-typedef long long Lane_Long __attribute__((vector_size(Lane_Count * sizeof(long long))));
+typedef double Lane_Double __attribute__((vector_size(Group_Width * sizeof(double))));
+typedef long long Lane_Long __attribute__((vector_size(Group_Width * sizeof(long long))));
 
 __forceinline__ Lane_Long Is(Lane_Long Comparison)
 {
@@ -82,16 +95,14 @@ __forceinline__ Lane_Long Is(Lane_Long Comparison)
 
 __forceinline__ bool Any(const Lane_Long& Mask)
 {
-#if defined(__AVX2__)
-    constexpr int Halves = Lane_Count / 4;
-    const __m256i* Part = reinterpret_cast<const __m256i*>(&Mask);
-    __m256i All = Part[0];
-    for (int h = 1; h < Halves; ++h)
-        All = _mm256_or_si256(All, Part[h]);
+#if defined(__AVX512F__)
+    return _mm512_test_epi64_mask(reinterpret_cast<__m512i>(Mask), reinterpret_cast<__m512i>(Mask)) != 0;
+#elif defined(__AVX2__)
+    const __m256i All = reinterpret_cast<__m256i>(Mask);
     return !_mm256_testz_si256(All, All);
 #else
     long long All = 0;
-    for (int i = 0; i < Lane_Count; ++i)
+    for (int i = 0; i < Group_Width; ++i)
         All |= Mask[i];
     return All != 0;
 #endif
@@ -116,7 +127,7 @@ __forceinline__ Vector Select(const Lane_Long& Mask, const Vector& If_Set, const
 // The points at Index, one a lane, as vectors of real and imaginary parts. With AVX2, four lanes at a
 // time: each point's two doubles in one 128-bit load, two points a register, then two unpacks put the
 // parts in lane order; the quarters are joined in registers (a store of each and a load of the whole
-// would stall on store forwarding). A gather of each part costs more on the CPUs measured.
+// would stall on store forwarding). A gather of each part costs as much on the CPUs measured.
 #if defined(__AVX2__)
 typedef double Quarter_Double __attribute__((vector_size(4 * sizeof(double))));
 
@@ -133,34 +144,37 @@ __forceinline__ void Gather_Quarter(const Orbit_Point* Points, long long I0, lon
 
 __forceinline__ void Gather(const Orbit_Point* Points, const Lane_Long& Index, Lane_Double& Re, Lane_Double& Im)
 {
-#if defined(__AVX2__)
-    static_assert(Lane_Count == 8 || Lane_Count == 16, "the gathers join two or four quarters");
+#if defined(__AVX512F__)
     Quarter_Double R0, I0, R1, I1;
     Gather_Quarter(Points, Index[0], Index[1], Index[2], Index[3], R0, I0);
     Gather_Quarter(Points, Index[4], Index[5], Index[6], Index[7], R1, I1);
-    typedef double Half_Double __attribute__((vector_size(8 * sizeof(double))));
-    const Half_Double Re_Low = __builtin_shufflevector(R0, R1, 0, 1, 2, 3, 4, 5, 6, 7);
-    const Half_Double Im_Low = __builtin_shufflevector(I0, I1, 0, 1, 2, 3, 4, 5, 6, 7);
-#if DEEP_LANE_COUNT == 8
-    Re = Re_Low;
-    Im = Im_Low;
+    Re = __builtin_shufflevector(R0, R1, 0, 1, 2, 3, 4, 5, 6, 7);
+    Im = __builtin_shufflevector(I0, I1, 0, 1, 2, 3, 4, 5, 6, 7);
+#elif defined(__AVX2__)
+    Gather_Quarter(Points, Index[0], Index[1], Index[2], Index[3], Re, Im);
 #else
-    {
-        Quarter_Double R2, I2, R3, I3;
-        Gather_Quarter(Points, Index[8], Index[9], Index[10], Index[11], R2, I2);
-        Gather_Quarter(Points, Index[12], Index[13], Index[14], Index[15], R3, I3);
-        const Half_Double Re_High = __builtin_shufflevector(R2, R3, 0, 1, 2, 3, 4, 5, 6, 7);
-        const Half_Double Im_High = __builtin_shufflevector(I2, I3, 0, 1, 2, 3, 4, 5, 6, 7);
-        Re = __builtin_shufflevector(Re_Low, Re_High, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-        Im = __builtin_shufflevector(Im_Low, Im_High, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    }
-#endif
-#else
-    for (int i = 0; i < Lane_Count; ++i) {
+    for (int i = 0; i < Group_Width; ++i) {
         const Orbit_Point& Point = Points[Index[i]];
         Re[i] = Point.Re;
         Im[i] = Point.Im;
     }
+#endif
+}
+
+// One double a lane, at Index: rarely needed, so the CPU's own gather.
+__forceinline__ Lane_Double Gather_One(const double* Values, const Lane_Long& Index)
+{
+#if defined(__AVX512F__)
+    return reinterpret_cast<Lane_Double>(
+        _mm512_mask_i64gather_pd(_mm512_setzero_pd(), 0xFF, reinterpret_cast<__m512i>(Index), Values, 8));
+#elif defined(__AVX2__)
+    return reinterpret_cast<Lane_Double>(_mm256_mask_i64gather_pd(_mm256_setzero_pd(), Values, reinterpret_cast<__m256i>(Index),
+                                                                  _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8));
+#else
+    Lane_Double Out;
+    for (int i = 0; i < Group_Width; ++i)
+        Out[i] = Values[Index[i]];
+    return Out;
 #endif
 }
 

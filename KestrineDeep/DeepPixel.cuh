@@ -1,10 +1,43 @@
 // One pixel of a deep launch on the scalar path: its state read, walked turn by turn as DeepKernels.cuh
-// walks it, and written back with its count and smooth count once it has finished.
+// walks it, probed for an attracting cycle (DeepInterior.cuh), and written back with its count and
+// smooth count once it has finished.
 #pragma once
 
+#include "DeepInterior.cuh"
 #include "DeepKernels.cuh"
 
 namespace Kestrine_Deep {
+
+// What the finished pixels of the coarser grid about a pixel tell of it: one of their disks holds
+// it, one of them knows a cycle to start Newton's method from, or one never escaped without a cycle
+// found (so the pixel is worth watching).
+struct Corner_Finding {
+    const Pixel_State* Covering = nullptr;
+    const Pixel_State* Cycle = nullptr;
+    bool Never_Escaped = false;
+};
+
+__device__ __forceinline__ Corner_Finding Look_At_Corners(const Deep_Launch& P, int x, int y)
+{
+    Corner_Finding Out;
+    const int Grid = 2 * P.Stride;
+    const int X0 = x - x % Grid, Y0 = y - y % Grid;
+    for (int Cy = Y0; Cy <= Y0 + Grid && Cy < P.H; Cy += Grid)
+        for (int Cx = X0; Cx <= X0 + Grid && Cx < P.W; Cx += Grid) {
+            const Pixel_State& C = P.States[Cy * P.W + Cx];
+            if (C.Phase != Finished || C.Count != P.Iterations)
+                continue;
+            if (C.Period == 0) {
+                Out.Never_Escaped = true;
+                continue;
+            }
+            Out.Cycle = &C;
+            const double Dx = x - C.Step % P.W, Dy = (y - C.Step / P.W) * P.Row_Ratio;
+            if (Dx * Dx + Dy * Dy < static_cast<double>(C.Mark_Re) * C.Mark_Re)
+                Out.Covering = &C;
+        }
+    return Out;
+}
 
 // One pixel of a launch's list on the scalar path: read from its state, walked, and written back.
 // Scaled says whether the view is past double's range; its pixels then walk in scaled arithmetic
@@ -18,50 +51,105 @@ struct Pixel_Run {
     bool In_Double;
     Double_Delta d;
     Deep_Numbers::Scaled_Complex e;
+    Probe_Watch Watch;
+    bool Inside; // found in an attracting cycle: never escapes
+    Found_Cycle Cycle;
+    int Cycle_Centre; // the pixel whose probe found Cycle's disk
 
-    // Reads the pixel of Slot; false, its slot marked done, for a pixel that finished before.
+    // Reads the pixel of Slot; false, its slot marked done, for a pixel that has finished (before this
+    // launch, or now because the pixels about it show it is inside the set).
     __device__ __forceinline__ bool Begin(const Deep_Launch& P, int Of_Slot)
     {
         Slot = Of_Slot;
         Pixel = P.Active[Slot];
         Pixel_State& S = P.States[Pixel];
-        if (S.Phase == Finished) {
-            P.Slot_Done[Slot] = 1;
+        P.Reports[Slot] = Slot_Report{1, 0, 0, 0};
+        if (S.Phase == Finished)
             return false;
-        }
         Offset = Pixel_Offset(P, Pixel % P.W, Pixel / P.W);
         Scaled_C = P.Mandelbrot ? Offset : Deep_Numbers::Scaled_Complex{};
+        Double_C = Double_Arithmetic::From_Scaled(Scaled_C);
+        W = Pixel_Walk{S.Step, S.Count, 0, 0, 0, P.Budget, false, 0, 0};
+        Inside = false;
         if (S.Phase == Not_Started) {
-            // Mandelbrot starts at z = 0 = Z(0); Julia at the pixel's point, δ from the centre Z(0).
-            const Deep_Numbers::Scaled_Complex Start = P.Mandelbrot ? Deep_Numbers::Scaled_Complex{} : Offset;
-            if (Scaled && Start.Exp < Double_From_Exponent)
-                Scaled_Arithmetic::Store(Start, S);
-            else
-                Double_Arithmetic::Store(Double_Arithmetic::From_Scaled(Start), S);
-            S.Step = S.Count = S.Skipped = S.Stepped = S.Rebases = 0;
-            S.Phase = Running;
+            Start(P, S);
+            if (Inside) {
+                End(P);
+                return false;
+            }
         }
-        W = Pixel_Walk{S.Step, S.Count, S.Skipped, S.Stepped, S.Rebases, P.Budget, false, 0, 0};
+        W.m = S.Step, W.Count = S.Count;
         // A state in double has Exp 0; one in the scaled type has its mantissas in [1, 2) and an
         // exponent far below.
         In_Double = !Scaled || S.Exp == 0;
         d = Double_Arithmetic::Load(S);
         e = Scaled_Arithmetic::Load(S);
-        Double_C = Double_Arithmetic::From_Scaled(Scaled_C);
+        Watch = Load_Watch(S);
+        P.Reports[Slot].Done = 0;
         return true;
+    }
+
+    // A pixel's first turn: its start point, and what the probe makes of it.
+    __device__ __forceinline__ void Start(const Deep_Launch& P, Pixel_State& S)
+    {
+        // Mandelbrot starts at z = 0 = Z(0); Julia at the pixel's point, δ from the centre Z(0).
+        const Deep_Numbers::Scaled_Complex First = P.Mandelbrot ? Deep_Numbers::Scaled_Complex{} : Offset;
+        if (Scaled && First.Exp < Double_From_Exponent)
+            Scaled_Arithmetic::Store(First, S);
+        else
+            Double_Arithmetic::Store(Double_Arithmetic::From_Scaled(First), S);
+        S.Step = S.Count = 0;
+        S.Phase = Running;
+        Watch = Probe_Watch{};
+        if (P.Probe && P.Stride == 0)
+            Watch.Bar = INFINITY;
+        if (P.Probe && P.Stride > 0) {
+            const Corner_Finding Found = Look_At_Corners(P, Pixel % P.W, Pixel / P.W);
+            if (Found.Covering) {
+                const Pixel_State& C = *Found.Covering;
+                Inside = true;
+                Cycle = Found_Cycle{C.Re, C.Im, C.Period, C.Mark_Re};
+                Cycle_Centre = C.Step;
+                return;
+            }
+            if (Found.Cycle && Probe_From(P, Found.Cycle->Re, Found.Cycle->Im, Found.Cycle->Period))
+                return;
+            if (Found.Cycle || Found.Never_Escaped)
+                Watch.Bar = INFINITY;
+        }
+        Store_Watch(Watch, S);
+    }
+
+    // Newton's method from w with period p; the pixel is inside when it finds an attracting cycle.
+    __device__ __forceinline__ bool Probe_From(const Deep_Launch& P, double Wr, double Wi, int p)
+    {
+        int Steps = 0;
+        Cycle = Found_Cycle{};
+        Inside = Find_Attracting_Cycle(P, Double_C, Wr, Wi, p, P.Stride != 1, Cycle, Steps);
+        Cycle_Centre = Pixel;
+        W.Stepped += Steps;
+        W.Budget -= Steps;
+        return Inside;
     }
 
     __device__ __forceinline__ bool Over(const Deep_Launch& P) const
     {
-        return W.Escaped || W.Budget <= 0 || W.Count >= P.Iterations;
+        return Inside || W.Escaped || W.Budget <= 0 || W.Count >= P.Iterations;
     }
 
     // Whether the next turn is a plain step in double that lanes take as the scalar walk would: no
-    // run of the table possible, not at the reference's end, no move to the scaled type.
+    // run of the table possible, not onto the reference's end, no move to the scaled type.
     __device__ __forceinline__ bool Lanes_Take_Next(const Deep_Launch& P) const
     {
-        return In_Double && !Leave_Arithmetic(d, !Scaled) && W.m != P.Length &&
-               !(P.Approximate && W.m >= P.First_Step && May_Take_Run(P, d));
+        return In_Double && !Leave_Arithmetic(d, !Scaled) && W.m < P.Length - 1 &&
+               !(P.Approximate && Longest_Run<Double_Arithmetic>(P, W.m, W.Count, d) >= 0);
+    }
+
+    // One plain turn in double.
+    __device__ __forceinline__ void Take_Turn(const Deep_Launch& P)
+    {
+        if (Walk_Once<Double_Arithmetic>(P, W, d, Double_C))
+            --W.Budget;
     }
 
     // Walks until the launch is over for the pixel or lanes can take its next turn. Every turn is the
@@ -75,8 +163,8 @@ struct Pixel_Run {
                 if (Leave_Arithmetic(d, !Scaled)) {
                     e = Double_Arithmetic::To_Scaled(d);
                     In_Double = false;
-                } else if (Walk_Once<Double_Arithmetic>(P, W, d, Double_C)) {
-                    --W.Budget;
+                } else {
+                    Take_Turn(P);
                 }
             } else {
                 Walk<Scaled_Arithmetic>(P, W, e, Scaled_C, false);
@@ -88,21 +176,32 @@ struct Pixel_Run {
         }
     }
 
-    // Writes the pixel back; a finished one gets its count and smooth count.
+    // Writes the pixel back; a finished one gets its count and smooth count, and one inside a cycle
+    // keeps what the pixels after it learn from it.
     __device__ __forceinline__ void End(const Deep_Launch& P)
     {
         Pixel_State& S = P.States[Pixel];
-        if (In_Double)
-            Double_Arithmetic::Store(d, S);
-        else
-            Scaled_Arithmetic::Store(e, S);
-        S.Step = W.m;
-        S.Count = W.Count;
-        S.Skipped = W.Skipped;
-        S.Stepped = W.Stepped;
-        S.Rebases = W.Rebases;
+        Slot_Report& Report = P.Reports[Slot];
+        Report.Skipped = W.Skipped, Report.Stepped = W.Stepped, Report.Rebases = W.Rebases;
+        if (Inside)
+            W.Count = P.Iterations;
         const bool Done = W.Escaped || W.Count >= P.Iterations;
-        P.Slot_Done[Slot] = Done ? 1 : 0;
+        Report.Done = Done ? 1 : 0;
+        if (Inside) {
+            S.Re = Cycle.Re, S.Im = Cycle.Im, S.Exp = 0;
+            S.Step = Cycle_Centre, S.Period = Cycle.Period, S.Target = 0;
+            S.Mark_Re = Cycle.Radius, S.Mark_Im = 0;
+        } else {
+            if (In_Double)
+                Double_Arithmetic::Store(d, S);
+            else
+                Scaled_Arithmetic::Store(e, S);
+            S.Step = W.m;
+            Store_Watch(Watch, S);
+            if (Done)
+                S.Period = 0;
+        }
+        S.Count = W.Count;
         if (Done) {
             S.Phase = Finished;
             Finish_Pixel(P, Pixel, W, Offset);

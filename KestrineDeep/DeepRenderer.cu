@@ -3,6 +3,7 @@
 #include "KestrineDeep.h"
 
 #include "ApproximationTable.h"
+#include "DeepInterior.h"
 #include "DeepKernels.cuh"
 #if defined(__CUDACC__)
 #include "DeepLanes.cuh"
@@ -23,12 +24,12 @@ namespace Kestrine_Deep {
 
 #if defined(__CUDACC__)
 // On a GPU a thread walks the pixel of its own slot.
-template <bool Scaled>
+template <bool Scaled, bool Mandelbrot>
 __global__ void __launch_bounds__(Deep_Block_Threads) Deep_Kernel(Deep_Launch P)
 {
     const int Slot = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
     if (Slot < P.Active_Count)
-        Advance_Slots<Scaled>(P, Slot, Slot + 1);
+        Advance_Slots<Scaled, Mandelbrot>(P, Slot, Slot + 1);
 }
 #endif
 
@@ -40,18 +41,36 @@ void Launch_Slots(const Deep_Launch& Launch, std::size_t Count, bool Scaled)
 {
     const dim3 Grid(static_cast<unsigned>((Count + Deep_Block_Threads - 1) / Deep_Block_Threads));
 #if defined(__CUDACC__)
-    if (Scaled)
-        Deep_Kernel<true><<<Grid, Deep_Block_Threads>>>(Launch);
+    if (Scaled && Launch.Mandelbrot)
+        Deep_Kernel<true, true><<<Grid, Deep_Block_Threads>>>(Launch);
+    else if (Scaled)
+        Deep_Kernel<true, false><<<Grid, Deep_Block_Threads>>>(Launch);
+    else if (Launch.Mandelbrot)
+        Deep_Kernel<false, true><<<Grid, Deep_Block_Threads>>>(Launch);
     else
-        Deep_Kernel<false><<<Grid, Deep_Block_Threads>>>(Launch);
+        Deep_Kernel<false, false><<<Grid, Deep_Block_Threads>>>(Launch);
 #else
     const Deep_Lane_Kernels& Kernels = Deep_Lane_Kernels_Here();
     Soft_Device::Launch_Lanes("Deep_Kernel", Grid, dim3(Deep_Block_Threads), Soft_Device::Launch_Order::Now,
-                              Scaled ? Kernels.Scaled_View : Kernels.Double_View, Launch);
+                              (Scaled ? Kernels.Scaled_View : Kernels.Double_View)[Launch.Mandelbrot ? 1 : 0], Launch);
 #endif
 }
 
 using Clock = std::chrono::steady_clock;
+
+// Deep_Launch::Entry_Radius_Squared for each reference index of the orbit.
+std::vector<double> Entry_Radius_Squared(const Approximation_Table& Table, std::int64_t Length)
+{
+    std::vector<double> Out(static_cast<std::size_t>(Length) + 1, -1.0);
+    for (int Entry = 0; Table.Levels > 0 && Entry < Table.Level_Size[0]; ++Entry) {
+        const Deep_Numbers::Scaled_Real& R = Table.Steps[Table.Level_Offset[0] + Entry].R;
+        if (R.Mantissa != 0) {
+            const double Scaled = std::ldexp(R.Mantissa, std::max(R.Exp + 500, -1100));
+            Out[static_cast<std::size_t>(Table.First_Step + Entry)] = Scaled * Scaled;
+        }
+    }
+    return Out;
+}
 
 double Seconds_Since(Clock::time_point Start)
 {
@@ -61,6 +80,21 @@ double Seconds_Since(Clock::time_point Start)
 // A launch is sized to take about this long: short enough to cancel a render promptly and to stay
 // far from a display driver's watchdog, long enough that launching costs little.
 constexpr double Launch_Target_Seconds = 0.02;
+
+// A probed render's first pass takes every Probe_Grid-th pixel of every Probe_Grid-th row; each later
+// pass halves the spacing, with the pixels between those finished, down to all of them.
+constexpr int Probe_Grid = 16;
+
+// The pixels of the pass whose grid spacing is Stride, not those of the coarser passes before it.
+std::vector<int> Pass_Pixels(int W, int H, int Stride, bool First)
+{
+    std::vector<int> Out;
+    for (int y = 0; y < H; y += Stride)
+        for (int x = 0; x < W; x += Stride)
+            if (First || x % (2 * Stride) != 0 || y % (2 * Stride) != 0)
+                Out.push_back(y * W + x);
+    return Out;
+}
 
 } // namespace
 
@@ -74,10 +108,11 @@ struct Deep_Renderer::State {
     Approximation_Table Table;
     Device_Buffer<Orbit_Point> Points, Offsets;
     Device_Buffer<Approximation_Step> Steps;
+    Device_Buffer<double> Entry_Radii;
     Device_Buffer<Pixel_State> States;
     Device_Buffer<int> Counts, Active;
     Device_Buffer<float> Smooth;
-    Device_Buffer<unsigned char> Slot_Done;
+    Device_Buffer<Slot_Report> Reports;
 
     std::atomic<bool> Rendering{false}, Cancel_Requested{false};
     std::atomic<std::int64_t> Done{0}, Total{0};
@@ -87,7 +122,9 @@ struct Deep_Renderer::State {
     bool Prepare_Reference(const Deep_View& View, const Render_Options& Options);
     bool Allocate_Pixels(std::size_t Pixels);
     Deep_Launch Launch_For(const Deep_View& View, const Render_Options& Options) const;
-    Render_Status Iterate(Deep_Launch Launch, std::size_t Pixels);
+    Render_Status Iterate(Deep_Launch Launch, int W, int H);
+    Render_Status Run_Pass(Deep_Launch& Launch, std::vector<int>& Unfinished, double& Budget);
+    double Skipped = 0, Stepped = 0, Rebases = 0;
     bool Read_Back(Deep_Picture& Picture, std::size_t Pixels);
 };
 
@@ -170,7 +207,7 @@ Render_Status Deep_Renderer::State::Run(const Deep_View& View, const Render_Opti
         Message = Device.Failure("the pixels' buffers");
         return Render_Status::Failed;
     }
-    const Render_Status Status = Iterate(Launch_For(View, Options), Pixels);
+    const Render_Status Status = Iterate(Launch_For(View, Options), View.Image_Width, View.Image_Height);
     if (Status == Render_Status::Cancelled)
         Message = "cancelled";
     if (Status != Render_Status::Finished) {
@@ -219,6 +256,9 @@ bool Deep_Renderer::State::Prepare_Reference(const Deep_View& View, const Render
             return false;
         if (!Steps.Upload(Device, Table.Steps.data(), Table.Steps.size()))
             return false;
+        const std::vector<double> Radii = Entry_Radius_Squared(Table, Orbit.Length());
+        if (!Entry_Radii.Upload(Device, Radii.data(), Radii.size()))
+            return false;
     }
     Stats.Table_Seconds = Seconds_Since(Start);
     return true;
@@ -228,7 +268,7 @@ bool Deep_Renderer::State::Allocate_Pixels(std::size_t Pixels)
 {
     const std::size_t Slice = std::min(Pixels, static_cast<std::size_t>(std::max(Device.Width(), 1)));
     return States.Reserve(Device, Pixels) && Counts.Reserve(Device, Pixels) && Active.Reserve(Device, Slice) &&
-           Smooth.Reserve(Device, Pixels) && Slot_Done.Reserve(Device, Slice) &&
+           Smooth.Reserve(Device, Pixels) && Reports.Reserve(Device, Slice) &&
            Device.Check(cudaMemset(States.Data(), 0, Pixels * sizeof(Pixel_State)), "clearing the pixels");
 }
 
@@ -239,13 +279,17 @@ Deep_Launch Deep_Renderer::State::Launch_For(const Deep_View& View, const Render
     Launch.D = Offsets.Data();
     Launch.Length = static_cast<int>(Orbit.Length());
     Launch.Table = Steps.Data();
+    Launch.Entry_Radius_Squared = Entry_Radii.Data();
     Launch.Approximate = Options.Approximation && Table.Levels > 0;
     Launch.Levels = Launch.Approximate ? Table.Levels : 0;
     Launch.First_Step = Table.First_Step;
     std::copy(std::begin(Table.Level_Offset), std::end(Table.Level_Offset), Launch.Level_Offset);
     std::copy(std::begin(Table.Level_Size), std::end(Table.Level_Size), Launch.Level_Size);
     Launch.Mandelbrot = View.Set == Fractal_Set::Mandelbrot;
-    Launch.Interior_Check = Options.Interior_Check;
+    Launch.Probe = Launch.Mandelbrot && Options.Interior_Check && Stats.Type == Number_Type::Double;
+    Launch.Stride = 0;
+    if (!Launch.Mandelbrot && Options.Interior_Check)
+        Launch.Trap = Find_Julia_Trap(Orbit.Start_Constant(), Escape_Bound(View));
     Launch.Largest_Radius = Table.Largest_Radius;
     Launch.Largest_Radius_Squared = Deep_Numbers::To_Double(Table.Largest_Radius * Table.Largest_Radius);
     Launch.Spacing = Pixel_Spacing(View);
@@ -258,24 +302,39 @@ Deep_Launch Deep_Renderer::State::Launch_For(const Deep_View& View, const Render
     Launch.States = States.Data();
     Launch.Counts = Counts.Data();
     Launch.Smooth = Smooth.Data();
-    Launch.Slot_Done = Slot_Done.Data();
+    Launch.Reports = Reports.Data();
     Launch.Active = Active.Data();
     return Launch;
 }
 
-// Launches over the pixels that have not finished, a slice of them at a time, each launch sized by
-// the last one's time to take about Launch_Target_Seconds. The list is shortened once per pass.
-Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, std::size_t Pixels)
+// A probed render in passes over ever finer grids (Probe_Grid), so that what the probe finds on one
+// pass finishes or guides the pixels of the next; any other in one pass over every pixel.
+Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, int W, int H)
 {
-    std::vector<int> Unfinished(Pixels);
-    for (std::size_t i = 0; i < Pixels; ++i)
-        Unfinished[i] = static_cast<int>(i);
-    std::vector<unsigned char> Finished(Pixels, 0), Slot_Finished;
-    const std::size_t Slice = static_cast<std::size_t>(std::max(Device.Width(), 1));
+    Skipped = Stepped = Rebases = 0;
     // Steps per pixel: start with about a million in all, then follow the measured rate.
-    double Budget = std::max(1.0, 1e6 / static_cast<double>(std::min(Slice, Pixels)));
+    const std::size_t Slice = static_cast<std::size_t>(std::max(Device.Width(), 1));
+    double Budget = std::max(1.0, 1e6 / static_cast<double>(std::min(Slice, static_cast<std::size_t>(W) * H)));
+    for (int Stride = Launch.Probe ? Probe_Grid : 1; Stride >= 1; Stride /= 2) {
+        const bool First = Stride == (Launch.Probe ? Probe_Grid : 1);
+        Launch.Stride = First ? 0 : Stride;
+        std::vector<int> Unfinished = Pass_Pixels(W, H, Stride, First);
+        const Render_Status Status = Run_Pass(Launch, Unfinished, Budget);
+        if (Status != Render_Status::Finished)
+            return Status;
+    }
+    return Render_Status::Finished;
+}
+
+// Launches over the pixels of a pass that have not finished, a slice of them at a time, each launch
+// sized by the last one's time to take about Launch_Target_Seconds. The list is shortened once per round.
+Render_Status Deep_Renderer::State::Run_Pass(Deep_Launch& Launch, std::vector<int>& Unfinished, double& Budget)
+{
+    std::vector<unsigned char> Finished(Unfinished.empty() ? 0 : *std::max_element(Unfinished.begin(), Unfinished.end()) + 1, 0);
+    std::vector<Slot_Report> Slot_Reports;
+    const std::size_t Slice = static_cast<std::size_t>(std::max(Device.Width(), 1));
     const bool Scaled = Stats.Type == Number_Type::Extended;
-    std::size_t Cursor = 0, Left = Pixels;
+    std::size_t Cursor = 0, Left = Unfinished.size();
     while (Left > 0) {
         if (Cancel_Requested.load())
             return Render_Status::Cancelled;
@@ -294,18 +353,21 @@ Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, std::size_t Pixe
         Launch_Slots(Launch, Count, Scaled);
         if (!Device.Check(cudaGetLastError(), "launching the pixels"))
             return Render_Status::Failed;
-        Slot_Finished.resize(Count);
-        if (!Device.Check(cudaMemcpy(Slot_Finished.data(), Slot_Done.Data(), Count, cudaMemcpyDeviceToHost),
+        Slot_Reports.resize(Count);
+        if (!Device.Check(cudaMemcpy(Slot_Reports.data(), Reports.Data(), Count * sizeof(Slot_Report), cudaMemcpyDeviceToHost),
                           "the finished pixels"))
             return Render_Status::Failed;
         const double Took = std::max(Seconds_Since(Start), 1e-5);
-        for (std::size_t Slot = 0; Slot < Count; ++Slot)
-            if (Slot_Finished[Slot]) {
+        for (std::size_t Slot = 0; Slot < Count; ++Slot) {
+            const Slot_Report& Report = Slot_Reports[Slot];
+            Skipped += Report.Skipped, Stepped += Report.Stepped, Rebases += Report.Rebases;
+            if (Report.Done) {
                 Finished[Unfinished[Cursor + Slot]] = 1;
                 --Left;
+                Done.fetch_add(1);
             }
+        }
         Cursor += Count;
-        Done.store(static_cast<std::int64_t>(Pixels - Left));
         // Never more than four times the budget at once: the pixels left may be the slow ones.
         Budget = std::clamp(std::min(Budget * Launch_Target_Seconds / Took, 4 * Budget), 1.0, static_cast<double>(1 << 30));
     }
@@ -321,21 +383,6 @@ bool Deep_Renderer::State::Read_Back(Deep_Picture& Picture, std::size_t Pixels)
         !Device.Check(cudaMemcpy(Picture.Smooth.data(), Smooth.Data(), Pixels * sizeof(float), cudaMemcpyDeviceToHost),
                       "the smooth counts"))
         return false;
-    // The statistics, a slice of the pixels' states at a time.
-    constexpr std::size_t Slice = 1 << 16;
-    std::vector<Pixel_State> Part(std::min(Slice, Pixels));
-    double Skipped = 0, Stepped = 0, Rebases = 0;
-    for (std::size_t First = 0; First < Pixels; First += Slice) {
-        const std::size_t Count = std::min(Slice, Pixels - First);
-        if (!Device.Check(cudaMemcpy(Part.data(), States.Data() + First, Count * sizeof(Pixel_State), cudaMemcpyDeviceToHost),
-                          "the pixels' statistics"))
-            return false;
-        for (std::size_t i = 0; i < Count; ++i) {
-            Skipped += Part[i].Skipped;
-            Stepped += Part[i].Stepped;
-            Rebases += Part[i].Rebases;
-        }
-    }
     Stats.Approximation_Steps_Per_Pixel = Skipped / static_cast<double>(Pixels);
     Stats.Perturbation_Steps_Per_Pixel = Stepped / static_cast<double>(Pixels);
     Stats.Rebases_Per_Pixel = Rebases / static_cast<double>(Pixels);
