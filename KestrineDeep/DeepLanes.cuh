@@ -165,7 +165,7 @@ template <bool Scaled>
 struct Lane_Walk {
     Lane_Group Group[Groups];
     Pixel_Run<Scaled> Runs[Lanes];
-    long long Clock = 0;
+    long long Clock = 0, First_Stop = 0;
     long long Synced[Lanes], Stop_At[Lanes];
 
     __device__ __forceinline__ Lane_Group& Of(int i) { return Group[i / Group_Width]; }
@@ -190,11 +190,12 @@ struct Lane_Walk {
         Stop_At[i] = Clock + (Steps > 0 ? Steps : 0);
     }
 
-    __device__ __forceinline__ int Batch_Length() const
+    __device__ __forceinline__ int Batch_Length()
     {
         long long First = Stop_At[0];
         for (int i = 1; i < Lanes; ++i)
             First = Stop_At[i] < First ? Stop_At[i] : First;
+        First_Stop = First;
         const long long Steps = First - Clock;
         return static_cast<int>(Steps < (1 << 30) ? Steps : 1 << 30);
     }
@@ -321,19 +322,25 @@ struct Lane_Walk {
     }
 
     // After a batch of Taken steps (and the step of an event, if one ended it).
+    // Only the lanes of the event's step and, when the batch ran its length, those at their stop.
     __device__ __forceinline__ void Settle(const Deep_Launch& P, int Taken, bool Event, int& Next, int Last)
     {
         Clock += Taken + (Event ? 1 : 0);
-        for (int i = 0; i < Lanes; ++i) {
-            const Lane_Group& G = Of(i);
-            const int j = Place(i);
-            const bool Flagged = Event && G.Stopped && Get(G.Flagged, j) != 0;
-            if (Flagged || Stop_At[i] <= Clock)
-                Look_At(P, i, Flagged, Flagged && Get(G.Failed, j) != 0, Next, Last);
-        }
+        if (Event)
+            for (int g = 0; g < Groups; ++g) {
+                if (!Group[g].Stopped)
+                    continue;
+                const Lane_Long Flagged = Group[g].Flagged, Failed = Group[g].Failed;
+                for (int j = 0; j < Group_Width; ++j)
+                    if (Get(Flagged, j) != 0)
+                        Look_At(P, g * Group_Width + j, true, Get(Failed, j) != 0, Next, Last);
+            }
+        if (Clock >= First_Stop)
+            for (int i = 0; i < Lanes; ++i)
+                if (Stop_At[i] <= Clock)
+                    Look_At(P, i, false, false, Next, Last);
     }
 
-    // The pixels still in lanes when the call ends have their steps counted.
     __device__ __forceinline__ bool Any_Live()
     {
         bool Live_Lanes = false;

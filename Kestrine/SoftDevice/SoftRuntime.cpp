@@ -23,6 +23,7 @@
 #include <vector>
 
 #if defined(__unix__)
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -129,6 +130,25 @@ bool Is_Host(const void* Pointer, std::size_t Bytes)
     return Found->Kind == Memory::Page_Locked && Find_Allocation(Pointer, Bytes) == Found;
 }
 
+// A block of at least Bytes. Large ones are aligned to the CPU's large pages and asked to be backed by
+// them: the first touch of a fresh page costs a fault, and a render's buffers of a hundred megabytes in
+// small pages cost tens of thousands, which can take longer than the render itself.
+void* Fresh_Block(std::size_t Bytes)
+{
+    constexpr std::size_t Large_Page = std::size_t{1} << 21;
+    if (Bytes < Large_Page) {
+        const std::size_t Rounded = (Bytes + Allocation_Alignment - 1) / Allocation_Alignment * Allocation_Alignment;
+        return std::aligned_alloc(Allocation_Alignment, Rounded);
+    }
+    const std::size_t Rounded = (Bytes + Large_Page - 1) / Large_Page * Large_Page;
+    void* Block = std::aligned_alloc(Large_Page, Rounded);
+#if defined(MADV_HUGEPAGE)
+    if (Block)
+        madvise(Block, Rounded, MADV_HUGEPAGE); // advice only: small pages serve as well, just slower
+#endif
+    return Block;
+}
+
 cudaError_t Allocate(void** Pointer, std::size_t Bytes, Memory Kind)
 {
     if (!Pointer)
@@ -144,8 +164,7 @@ cudaError_t Allocate(void** Pointer, std::size_t Bytes, Memory Kind)
     const std::size_t In_Use = Device.Live_Bytes[0] + Device.Live_Bytes[1];
     if (Bytes > Device_Capacity() - std::min(In_Use, Device_Capacity()))
         return cudaErrorMemoryAllocation;
-    const std::size_t Rounded = (Bytes + Allocation_Alignment - 1) / Allocation_Alignment * Allocation_Alignment;
-    void* Memory_Block = std::aligned_alloc(Allocation_Alignment, Rounded);
+    void* Memory_Block = Fresh_Block(Bytes);
     if (!Memory_Block)
         return cudaErrorMemoryAllocation;
     try {
