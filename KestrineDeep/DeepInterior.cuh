@@ -244,6 +244,14 @@ __device__ __forceinline__ bool Returned(Probe_Watch& Watch, int Count, double Z
     return Near;
 }
 
+// The mark starts again at z, the count n, with the next comparison a period on.
+__device__ __forceinline__ void Restart_Mark(Probe_Watch& Watch, int Count, double Zr, double Zi)
+{
+    Watch.Mark_Re = Zr, Watch.Mark_Im = Zi;
+    Watch.Target = Count_After(Count, Watch.Period);
+    Watch.Bar = New_Candidate_Share * (Zr * Zr + Zi * Zi);
+}
+
 // After a probe that found a repelling cycle: the satellite's period next, when a probe of it would
 // cost no more than the iterations left; else no more comparisons (a new candidate may still come).
 __device__ __forceinline__ void Try_Satellite(Probe_Watch& Watch, int Count, int Iterations, int Satellite)

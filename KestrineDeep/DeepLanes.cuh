@@ -217,12 +217,8 @@ struct Lane_Walk {
         Put(G.Rebases, j, 0LL);
         Put(G.Live, j, -1LL);
         Probe_Watch& Watch = Run.Watch;
-        if (Watch.Period > 0 && Run.W.Count >= Watch.Target) {
-            // The scalar path went past the comparison: the mark starts again here.
-            Watch.Mark_Re = Z.Re + Run.d.Re, Watch.Mark_Im = Z.Im + Run.d.Im;
-            Watch.Target = Count_After(Run.W.Count, Watch.Period);
-            Watch.Bar = New_Candidate_Share * (Watch.Mark_Re * Watch.Mark_Re + Watch.Mark_Im * Watch.Mark_Im);
-        }
+        if (Watch.Period > 0 && Run.W.Count >= Watch.Target)
+            Restart_Mark(Watch, Run.W.Count, Z.Re + Run.d.Re, Z.Im + Run.d.Im); // a new launch's first turn
         Put(G.Bar, j, Watch.Bar);
         Synced[i] = Clock;
         Plan(P, i);
@@ -295,17 +291,8 @@ struct Lane_Walk {
             const double Tr = Zr - P.Trap.Re, Ti = Zi - P.Trap.Im;
             Run.Inside = Tr * Tr + Ti * Ti < P.Trap.Radius_Squared;
         } else {
-            Probe_Watch& Watch = Run.Watch;
-            if (Zr * Zr + Zi * Zi < Watch.Bar)
-                New_Candidate(Watch, Run.W.Count, Zr, Zi);
-            if (Watch.Period > 0 && Run.W.Count == Watch.Target && !Run.Over(P) &&
-                Returned(Watch, Run.W.Count, Zr, Zi) && !Run.Probe_From(P, Zr, Zi, Watch.Period)) {
-                if (Run.Cycle.Period > 0)
-                    Try_Satellite(Watch, Run.W.Count, P.Iterations, Run.Cycle.Satellite);
-                else
-                    Back_Off(Watch, Run.W.Count);
-            }
-            Put(Of(i).Bar, Place(i), Watch.Bar);
+            Run.Watch_Point(P, Zr, Zi);
+            Put(Of(i).Bar, Place(i), Run.Watch.Bar);
         }
         if (Run.Over(P)) {
             Run.End(P);

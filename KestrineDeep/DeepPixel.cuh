@@ -145,11 +145,33 @@ struct Pixel_Run {
                !(P.Approximate && Longest_Run<Double_Arithmetic>(P, W.m, W.Count, d) >= 0);
     }
 
-    // One plain turn in double.
+    // One plain turn in double, and what the probe makes of the point it reaches.
     __device__ __forceinline__ void Take_Turn(const Deep_Launch& P)
     {
-        if (Walk_Once<Double_Arithmetic>(P, W, d, Double_C))
-            --W.Budget;
+        if (!Walk_Once<Double_Arithmetic>(P, W, d, Double_C))
+            return;
+        --W.Budget;
+        if (Watch.Bar > 0 || Watch.Period > 0)
+            Watch_Point(P, P.Z[W.m].Re + d.Re, P.Z[W.m].Im + d.Im);
+    }
+
+    // The probe's rules at z, the point the count has reached: a new candidate period at a new closest
+    // approach to 0, the comparison with the mark a period on, and Newton's method when it comes back
+    // near. A run of the table may pass the comparison's count; the mark then starts again here.
+    __device__ __forceinline__ void Watch_Point(const Deep_Launch& P, double Zr, double Zi)
+    {
+        if (Zr * Zr + Zi * Zi < Watch.Bar)
+            New_Candidate(Watch, W.Count, Zr, Zi);
+        if (Watch.Period == 0 || W.Count < Watch.Target || Over(P))
+            return;
+        if (W.Count > Watch.Target) {
+            Restart_Mark(Watch, W.Count, Zr, Zi);
+        } else if (Returned(Watch, W.Count, Zr, Zi) && !Probe_From(P, Zr, Zi, Watch.Period)) {
+            if (Cycle.Period > 0)
+                Try_Satellite(Watch, W.Count, P.Iterations, Cycle.Satellite);
+            else
+                Back_Off(Watch, W.Count);
+        }
     }
 
     // Walks until the launch is over for the pixel or lanes can take its next turn. Every turn is the

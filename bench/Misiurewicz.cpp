@@ -89,7 +89,7 @@ bool Parse(const char* Text, mpfr_ptr Out)
     return mpfr_set_str(Out, Text, 10, MPFR_RNDN) == 0 && mpfr_number_p(Out);
 }
 
-bool Valid_Orders(int Preperiod, int Period) { return Preperiod >= 1 && Preperiod <= 1000 && Period >= 1 && Period <= 1000; }
+bool Valid_Orders(int Preperiod, int Period) { return Preperiod >= 0 && Preperiod <= 1000 && Period >= 1 && Period <= 1000; }
 
 // z(j) and dz(j)/dc for j = 0 .. k + p at c.
 struct Orbit {

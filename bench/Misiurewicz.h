@@ -16,7 +16,8 @@ struct Point {
 
 // Newton's method from the seed at Bits + 64 bits, until a step is below 2^-Bits |c|. The root found
 // is checked: z(k+p) - z(k) must vanish at the precision and no lower preperiod or shorter period may
-// also hold there. Preperiod and Period 1 to 1000, Bits 16 to 1 << 20; seeds as decimal strings.
+// also hold there. Preperiod 0 to 1000 (0: the nucleus of a hyperbolic component, z(p) = 0), Period 1
+// to 1000, Bits 16 to 1 << 20; seeds as decimal strings.
 Point Find(int Preperiod, int Period, const char* Seed_Re, const char* Seed_Im, int Bits);
 
 struct Check {
