@@ -39,8 +39,9 @@ TEST(DeepLanes, EveryLaneSetGivesTheSamePicture)
 {
     const Misiurewicz::Point Centre = Misiurewicz::Example(1600);
     ASSERT_TRUE(Centre.Found);
+    // The rabbit, whose attracting 3-cycle stops most of its pixels in the check.
     Deep_View Julia = Mandelbrot("0", "0", "3", 1000);
-    Julia.Set = Fractal_Set::Julia, Julia.C_Re = "-0.4001", Julia.C_Im = "0.6";
+    Julia.Set = Fractal_Set::Julia, Julia.C_Re = "-0.123", Julia.C_Im = "0.745";
     const struct {
         const char* Name;
         Deep_View View;

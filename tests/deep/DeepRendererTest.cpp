@@ -62,19 +62,23 @@ std::string Add(const std::string& A, const char* B)
     return Out;
 }
 
-// The fixed point (1 + Sign sqrt(1 - 4c)) / 2 of z^2 + c for the Julia constant -0.8 + 0.156i. That c
-// lies outside the Mandelbrot set, so both fixed points are repelling and lie on the Julia set; the
-// pixels around one escape after about log(1/w) / log |2z| steps.
-std::pair<std::string, std::string> Fixed_Point(int Sign)
+// The fixed point (1 + Sign sqrt(1 - 4c)) / 2 of z^2 + c, for c = C_Re + i C_Im. For -0.8 + 0.156i, outside
+// the Mandelbrot set, both are repelling and lie on the Julia set; the pixels around one escape after
+// about log(1/w) / log |2z| steps. For a c inside the set, the repelling one lies on the boundary of the
+// attracting cycle's basin.
+std::pair<std::string, std::string> Fixed_Point(int Sign, const char* C_Re = "-0.8", const char* C_Im = "0.156")
 {
     mpfr_t A, B, R, X, Y;
     mpfr_inits2(1600, A, B, R, X, Y, static_cast<mpfr_ptr>(nullptr));
-    mpfr_set_str(A, "4.2", 10, MPFR_RNDN), mpfr_set_str(B, "-0.624", 10, MPFR_RNDN);  // 1 - 4c
+    // 1 - 4c
+    mpfr_set_str(A, C_Re, 10, MPFR_RNDN), mpfr_mul_si(A, A, -4, MPFR_RNDN), mpfr_add_ui(A, A, 1, MPFR_RNDN);
+    mpfr_set_str(B, C_Im, 10, MPFR_RNDN), mpfr_mul_si(B, B, -4, MPFR_RNDN);
     mpfr_hypot(R, A, B, MPFR_RNDN);
     mpfr_add(X, R, A, MPFR_RNDN), mpfr_div_2ui(X, X, 1, MPFR_RNDN), mpfr_sqrt(X, X, MPFR_RNDN);
-    // The root's imaginary part has the sign of B's, negative here.
-    mpfr_sub(Y, A, R, MPFR_RNDN), mpfr_div_2ui(Y, Y, 1, MPFR_RNDN), mpfr_neg(Y, Y, MPFR_RNDN), mpfr_sqrt(Y, Y, MPFR_RNDN);
-    mpfr_mul_si(X, X, Sign, MPFR_RNDN), mpfr_mul_si(Y, Y, -Sign, MPFR_RNDN);
+    // The root's imaginary part has the sign of B's.
+    mpfr_sub(Y, R, A, MPFR_RNDN), mpfr_div_2ui(Y, Y, 1, MPFR_RNDN), mpfr_sqrt(Y, Y, MPFR_RNDN);
+    mpfr_setsign(Y, Y, mpfr_signbit(B), MPFR_RNDN);
+    mpfr_mul_si(X, X, Sign, MPFR_RNDN), mpfr_mul_si(Y, Y, Sign, MPFR_RNDN);
     mpfr_add_ui(X, X, 1, MPFR_RNDN), mpfr_div_2ui(X, X, 1, MPFR_RNDN), mpfr_div_2ui(Y, Y, 1, MPFR_RNDN);
     std::pair<std::string, std::string> Out{Text(X), Text(Y)};
     mpfr_clears(A, B, R, X, Y, static_cast<mpfr_ptr>(nullptr));
@@ -214,30 +218,35 @@ TEST(DeepRenderer, MatchesModel)
     }
 }
 
-// Views full of interior, walked with the interior check and without: every pixel that escapes gets
-// the very same count and smooth value, every other one the full count, and the check must save steps
-// (a check that never stops a pixel would pass the rest).
+// Views full of interior, walked with the interior check and without: every pixel gets the very same
+// count and smooth value (those that escape, and the full count for the others), and the check must
+// save the share of steps given (a check that never stops a pixel would pass the rest).
 TEST(DeepRenderer, InteriorCheckChangesNoEscape)
 {
     struct Case {
         const char* Name;
         Deep_View View;
-        // The share of the full walk's steps the check may take at most. The check starts again at each
-        // launch, so where cycles are long (seahorse, cusp) what it saves depends on the launches' budget,
-        // which follows the machine's speed; the minibrot's pixels pass by 0 every period and take runs
-        // of the table from there, each of which starts the check again.
-        double Most_Steps_Kept;
+        double Most_Steps_Kept; // the share of the full walk's steps the check may take at most
     };
-    // The rabbit: c in the period-3 bulb, whose attracting cycle fills most of the filled Julia set.
+    // The rabbit: c in the period-3 bulb, whose attracting cycle fills most of the filled Julia set;
+    // and deep at its repelling fixed point, where the basin's components meet.
     Deep_View Filled_Julia = Mandelbrot("0", "0", "3", 96, 72, 1000);
     Filled_Julia.Set = Fractal_Set::Julia, Filled_Julia.C_Re = "-0.123", Filled_Julia.C_Im = "0.745";
-    // The period-3 minibrot's nucleus, a root of c^3 + 2c^2 + c + 1: every pixel about it is interior.
-    const char* Nucleus = "-1.7548776662466927600495088963585286918946066177727931439892839706460806551280811";
+    const auto Alpha = Fixed_Point(-1, "-0.123", "0.745");
+    Deep_View Julia_Edge = Mandelbrot(Alpha.first, Alpha.second, "1e-30", 96, 72, 5000);
+    Julia_Edge.Set = Fractal_Set::Julia, Julia_Edge.C_Re = "-0.123", Julia_Edge.C_Im = "0.745";
+    // A period-37 minibrot near -2, some 1e-43 across, on a view its own size: pixels inside it pass
+    // by 0 every 37 steps, and the table's runs land on those passes. Its nucleus by Newton's method.
+    const Misiurewicz::Point Nucleus = Misiurewicz::Find(0, 37, "-1.99999999999999999999921626", "0", 300);
+    ASSERT_FALSE(Nucleus.Re.empty());
+    Deep_View Minibrot = Mandelbrot(Nucleus.Re, "0", "1.5e-43", 80, 50, 20000);
+    Minibrot.Threshold = 5; // z = 2 and -2 lie on its orbit
     const Case Cases[] = {
-        {"seahorse 1e-6", Mandelbrot("-0.743643887037151", "0.131825904205330", "1e-6", 100, 62, 2000), 1.0},
-        {"filled Julia", Filled_Julia, 0.5},
-        {"cusp", Mandelbrot("0.250001", "0", "4e-6", 65, 41, 20000), 1.0},
-        {"period-3 minibrot 1e-22", Mandelbrot(Nucleus, "0", "1e-22", 64, 40, 20000), 1.0},
+        {"seahorse 1e-6", Mandelbrot("-0.743643887037151", "0.131825904205330", "1e-6", 100, 62, 2000), 0.4},
+        {"filled Julia", Filled_Julia, 0.1},
+        {"Julia edge 1e-30", Julia_Edge, 0.4},
+        {"cusp", Mandelbrot("0.250001", "0", "4e-6", 65, 41, 20000), 0.05},
+        {"period-37 minibrot 1e-43", Minibrot, 0.05},
     };
     for (const Case& Each : Cases) {
         Deep_Renderer Renderer;
