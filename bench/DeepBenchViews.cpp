@@ -1,4 +1,4 @@
-// The deep benchmark's views: the seahorse valley, the Misiurewicz point of Misiurewicz::Example at
+// The deep benchmark's views: the seahorse valley at three depths, the Misiurewicz point of Misiurewicz::Example at
 // three depths, and a Julia set at its repelling fixed point; and the plain double loop.
 #include "DeepBench.h"
 
@@ -74,6 +74,10 @@ Deep_View Mandelbrot_View(const std::string& Re, const std::string& Im, const ch
 std::vector<Bench_View> Views(const Settings& S)
 {
     std::vector<Bench_View> Out;
+    // Where people explore most: 1e-6 is mostly interior, 1e-9 has none.
+    for (const char* Width : {"1e-6", "1e-9"})
+        Out.push_back({std::string("seahorse ") + Width,
+                       Mandelbrot_View("-0.743643887037151", "0.131825904205330", Width, 2000), true});
     Out.push_back({"seahorse 1e-12", Mandelbrot_View("-0.743643887037151", "0.131825904205330", "1e-12", 10000), true});
     const struct {
         const char* Name;
