@@ -1,8 +1,10 @@
-// The menus, and the ways of moving about the picture beside the left drag and the wheel: a box drawn
-// with the right button, Ctrl and the wheel about the pointer, and keys while the picture has the focus.
+// The menus, and the ways of moving about the picture: the left drag and the wheel, a box drawn with
+// the right button, Ctrl and the wheel about the pointer, and keys while the picture has the focus.
 #include "MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGraphicsView>
@@ -18,7 +20,13 @@
 
 #include <functional>
 
+#include "Diagnostics.h"
+#include "FileDialogs.h"
 #include "GPU_Graphics.h"
+#include "NumberFields.h"
+#include "RenderScheduler.h"
+#include "StatusLine.h"
+#include "ui_MainWindow.h"
 #include "Maker.h"
 
 namespace {
@@ -50,50 +58,60 @@ void MainWindow::Set_Up_Menus()
     Add(File, {"Action_Save_Picture", tr("&Save Picture..."), tr("Save the picture as rendered, with its position"),
                QKeySequence::Save, [this] { Save_Picture(); }});
     Add(File, {"Action_Open_Position", tr("&Open Position..."), tr("Go to a saved position, or a saved picture's"),
-               QKeySequence::Open, [this] { Open_Position(); }});
+               QKeySequence::Open, [this] {
+                   const QString Path = Ask_Open_Path(this, "open-position", tr("Open Position"),
+                                                      tr("Positions and pictures (*.vorlane *.png);;All files (*)"));
+                   if (!Path.isEmpty())
+                       Open_Position_File(Path);
+               }});
     Add(File, {"Action_Save_Position", tr("Save &Position..."), tr("Save where you are as a small text file"),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { Save_Position(); }});
     Add(File, {"Action_Copy_Position", tr("&Copy Position"), tr("Put where you are on the clipboard as text"),
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), [this] { Copy_Position(); }});
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), [this] {
+                   QApplication::clipboard()->setText(QString::fromStdString(Position_Text(Explore.Current_Position())));
+                   Status->Tell(tr("The position is on the clipboard"));
+               }});
     Add(File, {"Action_Paste_Position", tr("Paste Position"), tr("Go to the position on the clipboard"),
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), [this] { Paste_Position(); }});
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), [this] { Open_Position_Text(QApplication::clipboard()->text(), tr("the clipboard")); }});
     File->addSeparator();
     Add(File, {"Action_Quit", tr("&Quit"), tr("Close Vorlane"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }});
 
     QMenu* Views = menuBar()->addMenu(tr("&View"));
     Add(Views, {"Action_Reset_View", tr("&Home"), tr("The whole set again: 4 wide about 0"), QKeySequence(Qt::Key_Home),
-                [this] { Reset_View(); }});
+                [this] { Explore.Home(), Place_Changed(); }});
+    // A step through history shows the entry's settings in every control, then renders it.
+    const auto Step = [this](int Steps) {
+        if (Explore.Step_History(Steps))
+            Show_Settings(), Place_Changed();
+    };
     Add(Views, {"Action_Back", tr("&Back"), tr("The view before this one"), QKeySequence(Qt::ALT | Qt::Key_Left),
-                [this] { Step_History(-1); }});
+                [Step] { Step(-1); }});
     Add(Views, {"Action_Forward", tr("&Forward"), tr("The view after this one"), QKeySequence(Qt::ALT | Qt::Key_Right),
-                [this] { Step_History(1); }});
+                [Step] { Step(1); }});
     Views->addSeparator();
     QAction* Square = Add(Views, {"Action_Square_Pixels", tr("&Square Pixels"),
                                   tr("Rows as far apart as columns, so that nothing is stretched"), {}, [] {}});
     Square->setCheckable(true);
     connect(Square, &QAction::toggled, this, [this](bool On) {
-        Square_Pixels = On;
-        Request_Render();
+        Explore.Settings.Square_Pixels = On;
+        Scheduler->Request();
     });
     QAction* Up = Add(Views, {"Action_Axis_Up", tr("Imaginary Axis &Up"), tr("Larger imaginary parts higher up"), {}, [] {}});
     Up->setCheckable(true);
     connect(Up, &QAction::toggled, this, [this](bool On) {
-        Axis_Up = On;
-        Request_Render();
+        Explore.Settings.Axis_Up = On;
+        Scheduler->Request();
     });
 
     QMenu* Help = menuBar()->addMenu(tr("&Help"));
-    Add(Help, {"Action_About", tr("&About Vorlane"), tr("Version, device and libraries"), {}, [this] { Show_About(); }});
-}
-
-void MainWindow::Show_About()
-{
-    const QString Device = !Engine->GPU_Available ? tr("no usable device")
-                                                   : QString::fromUtf8(Engine->GPU_Name);
-    QMessageBox::about(this, tr("About Vorlane"),
-                       tr("Vorlane %1: Julia and Mandelbrot sets at any depth.\n\nDevice: %2\nQt %3, MPFR %4")
-                           .arg(QStringLiteral(VORLANE_VERSION), Device, QString::fromLatin1(qVersion()),
-                                QString::fromLatin1(mpfr_get_version())));
+    Add(Help, {"Action_About", tr("&About Vorlane"), tr("Version, device and libraries"), {}, [this] {
+                   const Pellarion& Engine = Scheduler->Engine();
+                   const QString Device = !Engine.GPU_Available ? tr("no usable device") : QString::fromUtf8(Engine.GPU_Name);
+                   QMessageBox::about(this, tr("About Vorlane"),
+                                      tr("Vorlane %1: Julia and Mandelbrot sets at any depth.\n\nDevice: %2\nQt %3, MPFR %4")
+                                          .arg(QStringLiteral(VORLANE_VERSION), Device, QString::fromLatin1(qVersion()),
+                                               QString::fromLatin1(mpfr_get_version())));
+               }});
 }
 
 void MainWindow::Set_Up_Navigation()
@@ -106,13 +124,13 @@ void MainWindow::Set_Up_Navigation()
         QKeySequence Keys;
         std::function<void()> Do;
     } Keys[] = {
-        {QKeySequence(Qt::Key_Plus), [this] { Zoom_About({0, 0}, 1 / Zoom_Step); }},
-        {QKeySequence(Qt::Key_Equal), [this] { Zoom_About({0, 0}, 1 / Zoom_Step); }},
-        {QKeySequence(Qt::Key_Minus), [this] { Zoom_About({0, 0}, Zoom_Step); }},
-        {QKeySequence(Qt::Key_Left), [this] { Translate_By({-Pan_Step, 0}); }},
-        {QKeySequence(Qt::Key_Right), [this] { Translate_By({Pan_Step, 0}); }},
-        {QKeySequence(Qt::Key_Up), [this] { Translate_By({0, Axis_Up ? Pan_Step : -Pan_Step}); }},
-        {QKeySequence(Qt::Key_Down), [this] { Translate_By({0, Axis_Up ? -Pan_Step : Pan_Step}); }},
+        {QKeySequence(Qt::Key_Plus), [this] { Place_Changed(Explore.Zoom_About(0, 0, 1 / Zoom_Step)); }},
+        {QKeySequence(Qt::Key_Equal), [this] { Place_Changed(Explore.Zoom_About(0, 0, 1 / Zoom_Step)); }},
+        {QKeySequence(Qt::Key_Minus), [this] { Place_Changed(Explore.Zoom_About(0, 0, Zoom_Step)); }},
+        {QKeySequence(Qt::Key_Left), [this] { Place_Changed(Explore.Move(-Pan_Step, 0)); }},
+        {QKeySequence(Qt::Key_Right), [this] { Place_Changed(Explore.Move(Pan_Step, 0)); }},
+        {QKeySequence(Qt::Key_Up), [this] { Place_Changed(Explore.Move(0, -Pan_Step)); }},
+        {QKeySequence(Qt::Key_Down), [this] { Place_Changed(Explore.Move(0, Pan_Step)); }},
     };
     // Only while the picture has the focus: elsewhere the keys are the sliders' and the fields'.
     for (const auto& Key : Keys) {
@@ -124,39 +142,50 @@ void MainWindow::Set_Up_Navigation()
     }
 }
 
-// Where a point of the viewport lies in the view: fractions of the width and height from the centre,
-// the imaginary one growing downwards on screen unless the axis points up.
-QPointF MainWindow::Plane_Fraction(QPointF At) const
+// Where a point of the viewport lies in the picture: fractions of its width and height from its
+// centre, right and down on screen.
+QPointF MainWindow::Picture_Fraction(QPointF At) const
 {
+    const int Columns = Explore.Columns(), Rows = Explore.Rows();
     const QPointF Pixel = View->mapToScene(At.toPoint()) * Pixel_Ratio;
-    const double X = Image_Width > 1 ? (Pixel.x() - (Image_Width - 1) / 2.0) / (Image_Width - 1) : 0.0;
-    const double Y = Image_Height > 1 ? (Pixel.y() - (Image_Height - 1) / 2.0) / (Image_Height - 1) : 0.0;
-    return {X, Axis_Up ? -Y : Y};
+    const double X = Columns > 1 ? (Pixel.x() - (Columns - 1) / 2.0) / (Columns - 1) : 0.0;
+    const double Y = Rows > 1 ? (Pixel.y() - (Rows - 1) / 2.0) / (Rows - 1) : 0.0;
+    return {X, Y};
 }
 
-// The centre moved by Move (fractions of the view, the imaginary one as the plane counts it), then
-// both extents scaled by Factor; nothing changes when the zoom is refused.
-void MainWindow::Go_To(QPointF Move, double Factor)
+void MainWindow::Place_Changed(bool Moved)
 {
-    Plane_View Moved = Place;
-    Moved.Move_By(Move.x(), Move.y());
-    if (!Moved.Zoom(Factor))
+    if (!Moved)
         return;
-    Place = Moved;
-    Take_Place();
-    Show_Centre();
-    Request_Render();
+    Number_Fields::Set(Ui->LineEdit_X, QString::fromStdString(Explore.Centre_Text(Axis::Real)));
+    Number_Fields::Set(Ui->LineEdit_Y, QString::fromStdString(Explore.Centre_Text(Axis::Imaginary)));
+    Scheduler->Request();
 }
 
-// Zoomed by Factor about the point at Fraction of the view from its centre, which stays where it is.
-void MainWindow::Zoom_About(QPointF Fraction, double Factor)
+void MainWindow::Translate(QPointF Delta)
 {
-    Go_To(Fraction * (1 - Factor), Factor);
+    // Delta is in the view's logical pixels; the image has Pixel_Ratio device pixels for each.
+    const double Right = Explore.Columns() > 0 ? Delta.x() / (Explore.Columns() / Pixel_Ratio) : 0.0;
+    const double Down = Explore.Rows() > 0 ? Delta.y() / (Explore.Rows() / Pixel_Ratio) : 0.0;
+    const Float_Window Edges = Explore.Edges();
+    qCDebug(Vorlane_View) << "Panning move by: [ " << float(Right * (Edges.X_Max - Edges.X_Min)) << " | "
+                          << float(Down * (Edges.Y_Max - Edges.Y_Min)) << " ]";
+    Place_Changed(Explore.Move(-Right, -Down));
 }
 
-void MainWindow::Translate_By(QPointF Fraction)
+// About the centre; the way out ends where no renderer has anything more to show, the way in where
+// the deep renderer's range does.
+void MainWindow::Scale(float Scale)
 {
-    Go_To(Fraction, 1);
+    const Float_Window Old = Explore.Edges();
+    if (!Explore.Zoom(Scale)) {
+        qCDebug(Vorlane_View) << "Zoom refused: by" << Scale << "from a width of 2^" << Explore.Place().Width_Exponent();
+        return;
+    }
+    const Float_Window New = Explore.Edges();
+    qCDebug(Vorlane_View) << "Scale X From:: [ " << Old.X_Min << " | " << Old.X_Max << " ] to: [ " << New.X_Min << " | " << New.X_Max << " ]";
+    qCDebug(Vorlane_View) << "Scale Y From:: [ " << Old.Y_Min << " | " << Old.Y_Max << " ] to: [ " << New.Y_Min << " | " << New.Y_Max << " ]";
+    Place_Changed();
 }
 
 // The viewport's events that are the window's own: a right-button box, Ctrl and the wheel, a dropped
@@ -183,15 +212,20 @@ bool MainWindow::Navigation_Event(QEvent* Event)
             return false;
         Box_Band->hide();
         const QRect Drawn = QRect(Box_Start, Mouse->position().toPoint()).normalized();
-        if (Drawn.width() >= Smallest_Box && Drawn.height() >= Smallest_Box)
-            Zoom_To_Box(Drawn);
+        // In the picture's pixels: the viewport is smaller than the picture by the view's frame.
+        if (Drawn.width() >= Smallest_Box && Drawn.height() >= Smallest_Box && Explore.Columns() > 0 && Explore.Rows() > 0) {
+            const QPointF Centre = Picture_Fraction(QRectF(Drawn).center());
+            Place_Changed(Explore.Zoom_To_Box(Centre.x(), Centre.y(), Drawn.width() * Pixel_Ratio / Explore.Columns(),
+                                              Drawn.height() * Pixel_Ratio / Explore.Rows()));
+        }
         return true;
     }
     case QEvent::Wheel: {
         auto* Wheel = static_cast<QWheelEvent*>(Event);
         if (!(Wheel->modifiers() & Qt::ControlModifier))
             return false;
-        Zoom_About(Plane_Fraction(Wheel->position()), Wheel->angleDelta().y() >= 0 ? Zoom_Step : 1 / Zoom_Step);
+        const QPointF At = Picture_Fraction(Wheel->position());
+        Place_Changed(Explore.Zoom_About(At.x(), At.y(), Wheel->angleDelta().y() >= 0 ? Zoom_Step : 1 / Zoom_Step));
         return true;
     }
     case QEvent::DragEnter:
@@ -213,16 +247,4 @@ bool MainWindow::File_Drop_Event(QEvent* Event)
         if (const QList<QUrl> Urls = Drag->mimeData()->urls(); Urls.first().isLocalFile())
             Open_Position_File(Urls.first().toLocalFile());
     return true;
-}
-
-// The box's part of the plane fills the view, the view keeping its shape: the box's longer side, in
-// proportion, decides the zoom.
-void MainWindow::Zoom_To_Box(QRect Drawn)
-{
-    if (Image_Width < 1 || Image_Height < 1)
-        return;
-    const QPointF Centre = Plane_Fraction(QRectF(Drawn).center());
-    // In the picture's pixels: the viewport is smaller than the picture by the view's frame.
-    const double Factor = std::max(Drawn.width() * Pixel_Ratio / Image_Width, Drawn.height() * Pixel_Ratio / Image_Height);
-    Go_To(Centre, Factor);
 }

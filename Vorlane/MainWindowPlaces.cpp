@@ -1,101 +1,19 @@
-// Places: the position of the view as a text (to save, copy and open again, also from a saved
-// picture), the way back and forward through the views that were settled on, and home.
+// Places in and out of the window: positions opened from files, saved pictures and the clipboard,
+// positions and pictures saved, and the first show's word on the device.
 #include "MainWindow.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDoubleSpinBox>
+#include <QDebug>
 #include <QFile>
 #include <QSaveFile>
-#include <QSignalBlocker>
-#include <QSlider>
-
-#include <algorithm>
-#include <cmath>
 
 #include "FileDialogs.h"
+#include "PictureSaving.h"
 #include "PictureText.h"
-#include "NumberText.h"
+#include "RenderScheduler.h"
 #include "StatusLine.h"
-#include "ui_MainWindow.h"
-
-namespace {
-
-constexpr std::size_t Most_History = 1000;
-
-} // namespace
-
-Position MainWindow::Current_Position() const
-{
-    Position Here;
-    Here.Mandelbrot = Fractal_Set == 0;
-    Here.Centre_Re = Place.Exact_Centre(Axis::Real);
-    Here.Centre_Im = Place.Exact_Centre(Axis::Imaginary);
-    Here.Width = Place.Exact_Extent(Axis::Real);
-    Here.Height = Place.Exact_Extent(Axis::Imaginary);
-    Here.Iterations = Iterations_In_Use();
-    Here.Threshold = Exact_Text(Threshold);
-    Here.Julia_Re = Julia_R_Text;
-    Here.Julia_Im = Julia_I_Text;
-    Here.Colormap = Colormap_Name(Colormap);
-    Here.Colouring = Kestrine_Deep::Colouring_Name(Colouring_Mode);
-    Here.Density = Density;
-    return Here;
-}
-
-// Every control follows the position without rendering on its own; one render follows.
-void MainWindow::Apply_Position(const Position& There)
-{
-    Plane_View New_Place = Place;
-    if (!New_Place.Set(There.Centre_Re, There.Centre_Im, There.Width, There.Height))
-        return;
-    Place = New_Place;
-    Fractal_Set = There.Mandelbrot ? 0 : 1;
-    Threshold = std::strtof(There.Threshold.c_str(), nullptr);
-    Julia_R_Text = There.Julia_Re, Julia_I_Text = There.Julia_Im;
-    Julia_R = std::strtof(Julia_R_Text.c_str(), nullptr), Julia_I = std::strtof(Julia_I_Text.c_str(), nullptr);
-    Colormap = Colormap_t(Colormap_Value(There.Colormap));
-    Colouring_Mode = Kestrine_Deep::Colouring::Table;
-    Kestrine_Deep::Colouring_Named(There.Colouring, Colouring_Mode);
-    Density = There.Density;
-    {
-        const QSignalBlocker A(Ui->Combo_Set), B(Ui->Combo_Cmap), C(Ui->Slide_Thresh), D(Ui->Slide_Julia_Real),
-            E(Ui->Slide_Julia_Imag);
-        Ui->Combo_Set->setCurrentIndex(There.Mandelbrot ? 1 : 0);
-        Ui->Combo_Cmap->setCurrentIndex(Combo_Item_Of(Colormap));
-        Ui->Slide_Thresh->setValue(Slider_Position(Threshold, 1000.0));
-        Ui->Lab_Val_Thresh->setText(Fixed_Six(Threshold));
-        Ui->Slide_Julia_Real->setValue(Slider_Position(Julia_R, Julia_Slider_Scale));
-        Ui->Slide_Julia_Imag->setValue(Slider_Position(Julia_I, Julia_Slider_Scale));
-    }
-    Set_Field(Ui->LineEdit_Julia_R, QString::fromStdString(Julia_R_Text));
-    Set_Field(Ui->LineEdit_Julia_I, QString::fromStdString(Julia_I_Text));
-    auto* Colouring = findChild<QComboBox*>(QStringLiteral("Combo_Colouring"));
-    auto* Density_Box = findChild<QDoubleSpinBox*>(QStringLiteral("Spin_Density"));
-    {
-        const QSignalBlocker A(Colouring), B(Density_Box);
-        Colouring->setCurrentIndex(int(Colouring_Mode == Kestrine_Deep::Colouring::Cycle) +
-                                   2 * int(Colouring_Mode == Kestrine_Deep::Colouring::Smooth));
-        Density_Box->setValue(Density);
-        Density_Box->setEnabled(Colouring_Mode == Kestrine_Deep::Colouring::Smooth);
-    }
-    // A saved count is the one in use: the counts no longer follow the depth on their own.
-    {
-        auto* Automatic = findChild<QCheckBox*>(QStringLiteral("Check_Auto_Iterations"));
-        const QSignalBlocker Quiet(Automatic);
-        Automatic->setChecked(false);
-        Auto_Iterations = false;
-    }
-    Set_Iterations(int(There.Iterations));
-    Show_Julia_Controls();
-    Take_Place();
-    Show_Centre();
-    Request_Render();
-}
 
 // The position a text holds, or the one a saved picture carries; the view changes only when it reads.
+// Every control follows the position without rendering on its own; one render follows.
 bool MainWindow::Open_Position_Text(const QString& Text, const QString& From)
 {
     Position There;
@@ -104,7 +22,10 @@ bool MainWindow::Open_Position_Text(const QString& Text, const QString& From)
         Message(Box::Warning, tr("No position could be read from %1: %2.").arg(From, QString::fromStdString(Problem)));
         return false;
     }
-    Apply_Position(There);
+    if (Explore.Apply_Position(There)) {
+        Show_Settings();
+        Place_Changed();
+    }
     Status->Tell(tr("Position from %1").arg(From));
     return true;
 }
@@ -129,14 +50,6 @@ void MainWindow::Open_Position_File(const QString& Path)
     Open_Position_Text(QString::fromUtf8(File.read(Longest_Position_Text)), Path);
 }
 
-void MainWindow::Open_Position()
-{
-    const QString Path = Ask_Open_Path(this, "open-position", tr("Open Position"),
-                                       tr("Positions and pictures (*.vorlane *.png);;All files (*)"));
-    if (!Path.isEmpty())
-        Open_Position_File(Path);
-}
-
 void MainWindow::Save_Position()
 {
     const QString Path = Ask_Save_Path(this, "save-position", tr("Save Position"), QStringLiteral("place.vorlane"),
@@ -144,66 +57,50 @@ void MainWindow::Save_Position()
     if (Path.isEmpty())
         return;
     QSaveFile File(Path);
-    const QByteArray Text = QByteArray::fromStdString(Position_Text(Current_Position()));
+    const QByteArray Text = QByteArray::fromStdString(Position_Text(Explore.Current_Position()));
     if (!File.open(QIODevice::WriteOnly) || File.write(Text) != Text.size() || !File.commit())
         Message(Box::Warning, tr("The position could not be saved to %1: %2.").arg(Path, File.errorString()));
     else
         Status->Tell(tr("Saved the position to %1").arg(Path));
 }
 
-void MainWindow::Copy_Position()
+void MainWindow::Save_Picture()
 {
-    QApplication::clipboard()->setText(QString::fromStdString(Position_Text(Current_Position())));
-    Status->Tell(tr("The position is on the clipboard"));
-}
-
-void MainWindow::Paste_Position()
-{
-    Open_Position_Text(QApplication::clipboard()->text(), tr("the clipboard"));
-}
-
-// Called with each render: a view settled on, unlike the one history stands at, becomes its newest
-// entry (a burst of input renders once, and so is one entry).
-void MainWindow::Remember_View()
-{
-    const std::string Here = Position_Text(Current_Position());
-    // A restored entry reads back with its digits written anew: the same view, kept as it now reads.
-    if (Restoring && !History.empty()) {
-        Restoring = false;
-        History[History_At] = Here;
+    const QString Path = Ask_Picture_Path(this, Explore.Settings.Mandelbrot);
+    if (Path.isEmpty())
         return;
+    // The picture carries its place: opening it returns there.
+    const QImage& Picture = Scheduler->Picture();
+    QImage Tagged = Picture;
+    Tagged.setText(QString::fromLatin1(Position_Picture_Key), QString::fromStdString(Position_Text(Explore.Current_Position())));
+    const Saved_Picture Saved = Write_Picture(Tagged, Path);
+    if (!Saved.Problem.isEmpty())
+        Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Saved.Path, Saved.Problem));
+    else
+        Status->Tell(tr("Saved %1 (%2 x %3)").arg(Saved.Path).arg(Picture.width()).arg(Picture.height()));
+}
+
+void MainWindow::Report_Device()
+{
+    const Pellarion& Engine = Scheduler->Engine();
+    if (Engine.GPU_Available && Engine.CC_Major == 0) {
+        // Compute capability 0.0: the software device, which no GPU has.
+        const QString Report = QStringLiteral("No NVIDIA GPU was found: pictures are computed on the CPU by the ") +
+                               QString::fromUtf8(Engine.GPU_Name) + QLatin1Char('.');
+        qInfo().noquote() << "Device:" << Report;
+        Message(Box::Information, Report);
+    } else if (Engine.GPU_Available) {
+        const QString Report = QStringLiteral("GPU Found: ") + QString::fromUtf8(Engine.GPU_Name) +
+                               QStringLiteral(" | CC: ") + QString::number(Engine.CC_Major) + QLatin1Char('.') +
+                               QString::number(Engine.CC_Minor);
+        qInfo().noquote() << "Device:" << Report;
+        Message(Box::Information, Report);
+    } else if (Engine.Runtime_Version > Engine.Driver_Version) {
+        qInfo().noquote() << "Device: none, the driver is older than the CUDA runtime";
+        Message(Box::Critical, QStringLiteral("Please Update your Graphics drivers!"));
+    } else {
+        qInfo().noquote() << "Device: none";
+        Message(Box::Critical, QStringLiteral("No supported GPU Device found! This demo requires an nVidia GPU 900 "
+                                              "series or newer!"));
     }
-    if (!History.empty() && History[History_At] == Here)
-        return;
-    if (!History.empty())
-        History.resize(History_At + 1);
-    History.push_back(Here);
-    if (History.size() > Most_History)
-        History.erase(History.begin());
-    History_At = History.size() - 1;
-}
-
-void MainWindow::Step_History(int Steps)
-{
-    if (History.empty())
-        return;
-    const long long To = std::clamp<long long>(static_cast<long long>(History_At) + Steps, 0,
-                                               static_cast<long long>(History.size()) - 1);
-    if (std::size_t(To) == History_At)
-        return;
-    History_At = std::size_t(To);
-    Position There;
-    std::string Problem;
-    if (Read_Position(History[History_At], There, Problem)) {
-        Restoring = true;
-        Apply_Position(There);
-    }
-}
-
-void MainWindow::Reset_View()
-{
-    Place = Plane_View();
-    Take_Place();
-    Show_Centre();
-    Request_Render();
 }

@@ -50,25 +50,6 @@ QString Six_Or_Exact(float Value)
     return Read_Number(Six) == Value ? Six : Shortest_Text(Value);
 }
 
-std::string Exact_Text(float Value)
-{
-    // 160 significant digits hold the longest float, the smallest subnormal's 105 included; %g drops
-    // the zeros that follow.
-    char Text[200];
-    std::snprintf(Text, sizeof Text, "%.160g", double(Value));
-    return Text;
-}
-
-std::string Ten_Thousandths(int Count)
-{
-    const long long Magnitude = Count < 0 ? -static_cast<long long>(Count) : Count;
-    std::string Text = (Count < 0 ? "-" : "") + std::to_string(Magnitude / 10000);
-    std::string Fraction = std::to_string(10000 + Magnitude % 10000).substr(1);
-    while (!Fraction.empty() && Fraction.back() == '0')
-        Fraction.pop_back();
-    return Fraction.empty() ? Text : Text + "." + Fraction;
-}
-
 bool Same_Decimal(const QString& A, const QString& B)
 {
     if (A == B)

@@ -23,13 +23,6 @@ QString Fixed_Six(float Value);
 // otherwise: a typed value is never shown rounded.
 QString Six_Or_Exact(float Value);
 
-// Every digit of Value: a float is a binary fraction, and so a decimal of finitely many digits.
-std::string Exact_Text(float Value);
-
-// Count ten-thousandths as a decimal, exactly and without trailing zeros: -4001 gives "-0.4001", 6000
-// gives "0.6".
-std::string Ten_Thousandths(int Count);
-
 // Whether the two texts are decimals of exactly the same number ("0.5" and "0.50" are).
 bool Same_Decimal(const QString& A, const QString& B);
 

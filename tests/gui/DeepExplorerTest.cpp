@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "Explorer.h"
+#include "TestWindow.h"
 #include "Misiurewicz.h"
 
 namespace {
@@ -117,7 +117,7 @@ Picture Float_Window_Of(Exact Re, Exact Im, Exact Width, Exact Height)
 
 // A left drag along Path, and the centre it leaves in Re and Im: each step moves it back by its share
 // of the view, the step's pixels over the view's logical size.
-void Pan(Explorer& E, const QList<QPoint>& Path, Exact Width, Exact Height, Exact& Re, Exact& Im)
+void Pan(Test_Window& E, const QList<QPoint>& Path, Exact Width, Exact Height, Exact& Re, Exact& Im)
 {
     Exact Step;
     E.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Path.first());
@@ -131,7 +131,7 @@ void Pan(Explorer& E, const QList<QPoint>& Path, Exact Width, Exact Height, Exac
     E.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Path.last(), Qt::NoButton);
 }
 
-QGraphicsPixmapItem* Picture_Item(Explorer& E)
+QGraphicsPixmapItem* Picture_Item(Test_Window& E)
 {
     for (QGraphicsItem* Item : E.View()->scene()->items())
         if (auto* Pixmap = dynamic_cast<QGraphicsPixmapItem*>(Item))
@@ -149,9 +149,9 @@ private slots:
     // picture with the pointer before any render.
     void Input_Comes_Before_Pictures()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
-        QSignalSpy Started(E.Get<Render_Events>("Render_Events"), &Render_Events::Started);
+        QSignalSpy Started(E.Get<Render_Scheduler>("Render_Scheduler"), &Render_Scheduler::Started);
         for (int Notch = 0; Notch < 40; ++Notch)
             E.Wheel(E.View()->viewport(), {0, -120});
         QCOMPARE(Started.count(), 0);
@@ -183,7 +183,7 @@ private slots:
     {
         const Misiurewicz::Point& Point = Misiurewicz_Centre();
         QVERIFY(Point.Found);
-        Explorer E;
+        Test_Window E;
         E.Show();
         E.Get<QComboBox>("Combo_Set")->setCurrentIndex(1);
         E.Get<QSpinBox>("Spin_NumIter")->setValue(3000);
@@ -193,8 +193,8 @@ private slots:
         E.Type("LineEdit_X", QString::fromStdString(Point.Re));
         QVERIFY(Settle(E.Window));
 
-        Render_Events* Events = E.Get<Render_Events>("Render_Events");
-        QSignalSpy Shown(Events, &Render_Events::Shown);
+        Render_Scheduler* Events = E.Get<Render_Scheduler>("Render_Scheduler");
+        QSignalSpy Shown(Events, &Render_Scheduler::Shown);
         for (int Step = 0; Step < 4; ++Step)
             QMetaObject::invokeMethod(&E.Window, "Scale", Q_ARG(float, 1e-25f));
         Exact Width("4"), Height("4");
@@ -208,7 +208,7 @@ private slots:
         QList<QImage> Seen;
         const QList<QPoint> Path{{100, 100}, {117, 93}, {90, 120}, {91, 121}};
         Exact Re(Point.Re), Im(Point.Im);
-        connect(Events, &Render_Events::Shown, this, [&](bool Final) {
+        connect(Events, &Render_Scheduler::Shown, this, [&](bool Final) {
             if (!Shown.isEmpty() && Shown.size() == 1) {
                 QVERIFY(!Final);
                 Pan(E, Path, Width, Height, Re, Im);
@@ -237,7 +237,7 @@ private slots:
 
         // A centre typed short, in a new window, holds the pan's steps all the same: its bits grow with
         // the zoom.
-        Explorer F;
+        Test_Window F;
         F.Show();
         F.Get<QLineEdit>("LineEdit_Y")->setText("0.25");
         F.Type("LineEdit_X", "-1.5");
@@ -254,13 +254,13 @@ private slots:
     // deep one are each the picture of the exact view, and coming back gives each of them again.
     void The_Switch_Has_No_Seam()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         E.Get<QComboBox>("Combo_Set")->setCurrentIndex(1);
         E.Get<QLineEdit>("LineEdit_Y")->setText("0.1318259042");
         E.Type("LineEdit_X", "-0.7436438870");
         QVERIFY(Settle(E.Window));
-        QSignalSpy Started(E.Get<Render_Events>("Render_Events"), &Render_Events::Started);
+        QSignalSpy Started(E.Get<Render_Scheduler>("Render_Scheduler"), &Render_Scheduler::Started);
         Exact Width("4"), Float_Width("4");
         for (int Notch = 0; Notch < 60; ++Notch)
             E.Wheel(E.View()->viewport(), {0, -120}), mpfr_mul_d(*Width, *Width, double(0.8695652f), MPFR_RNDN);
@@ -295,7 +295,7 @@ private slots:
     // would have left far behind.
     void The_Constant_Shown_Is_The_One_Drawn()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         // sqrt(a + bi) = sqrt((|w| + a) / 2) + i sign(b) sqrt((|w| - a) / 2), here for w = 1 - 4c.
         Exact A("2.6004"), B("-2.4"), Modulus, Half, Re, Im;
@@ -325,7 +325,7 @@ private slots:
 
     void Iterations_And_Colourings()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         auto* Count = E.Get<QSpinBox>("Spin_NumIter");
         auto* Slider = E.Get<QSlider>("Slide_NumIter");
@@ -343,7 +343,7 @@ private slots:
 
         // Cycle needs the deep renderer; from then on colourings, densities and colormaps recolour.
         auto* Colouring = E.Get<QComboBox>("Combo_Colouring");
-        QSignalSpy Started(E.Get<Render_Events>("Render_Events"), &Render_Events::Started);
+        QSignalSpy Started(E.Get<Render_Scheduler>("Render_Scheduler"), &Render_Scheduler::Started);
         COMPARE_RENDERS(Renders_During([&] { Colouring->setCurrentIndex(1); }), 1);
         QCOMPARE(Started.last().first().toBool(), true);
         const QImage Cycled = E.Shown();

@@ -9,7 +9,7 @@
 
 #include "Maker.h"
 
-#include "Explorer.h"
+#include "TestWindow.h"
 
 class Main_Window_Test : public QObject {
     Q_OBJECT
@@ -75,7 +75,7 @@ private slots:
     // inside it into one Scale step from the sign alone.
     void The_View_Turns_The_Mouse_Into_Pan_And_Zoom_Steps()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         QSignalSpy Translate(E.View(), &GPU_Graphics::Translate), Scale(E.View(), &GPU_Graphics::Scale);
         E.Mouse(QEvent::MouseMove, Qt::NoButton, {10, 10}, Qt::NoButton); // before any press
@@ -119,7 +119,7 @@ private slots:
     // renders once, with the values the controls stand for and the texts they show.
     void The_First_Show_And_Every_Control()
     {
-        Explorer E;
+        Test_Window E;
         // The pending resize, the two Julia sliders that move, the threshold slider and the show itself
         // ask for a picture each, and get one.
         COMPARE_RENDERS(Renders_During([&] { E.Show(); }), 1);
@@ -187,14 +187,14 @@ private slots:
 
     void Pan_And_Zoom_At_Every_Pixel_Ratio()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         QCOMPARE(E.View()->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
         QCOMPARE(E.Shown().size(), Device_Size(E.View()));
 
         // Zooming in past what floats resolve goes on with the deep renderer; out, it stops at 16 wide,
         // where nothing of either set is left to see: one step more is refused and renders nothing.
-        QSignalSpy Started(E.Get<Render_Events>("Render_Events"), &Render_Events::Started);
+        QSignalSpy Started(E.Get<Render_Scheduler>("Render_Scheduler"), &Render_Scheduler::Started);
         auto Zoom = [&](float Factor) {
             return Renders_During([&] { QMetaObject::invokeMethod(&E.Window, "Scale", Q_ARG(float, Factor)); });
         };
@@ -230,7 +230,7 @@ private slots:
     // The picture saved, and the status line. Run at a pixel ratio of 2 as well.
     void Saving_And_The_Status_Line()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         QAction* Save = E.Window.findChild<QAction*>("Action_Save_Picture");
         QVERIFY(Save && Save->shortcut() == QKeySequence(QKeySequence::Save));
@@ -302,7 +302,7 @@ private slots:
     void Without_Area_Or_Device_No_Picture()
     {
         {
-            Explorer Flat;
+            Test_Window Flat;
             Flat.Show();
             Flat.View()->setFixedHeight(0);
             Flat.Window.resize(530, 560);
@@ -320,7 +320,7 @@ private slots:
             Soft_Control::Report_No_Device(Fault == 0);
             Soft_Control::Report_Old_Driver(Fault == 1);
             Soft_Control::Report_No_Kernel_Image(Fault == 2);
-            std::optional<Explorer> E;
+            std::optional<Test_Window> E;
             const auto Show_And_Slide = [&] {
                 E.emplace();
                 E->Show();

@@ -1,6 +1,6 @@
 // The number fields of the main window: the centre and the Julia constant typed, in several locales,
 // what Return on them takes and refuses, and what the status line says of refused keys.
-#include "Explorer.h"
+#include "TestWindow.h"
 
 class Number_Fields_Test : public QObject {
     Q_OBJECT
@@ -21,7 +21,7 @@ private slots:
         QFETCH(QLocale, Locale);
         const QLocale Saved;
         QLocale::setDefault(Locale);
-        Explorer E;
+        Test_Window E;
         E.Show();
         QSlider* Slider = E.Get<QSlider>("Slide_Julia_Real");
         auto Text_Of = [&](const char* Edit) { return E.Get<QLineEdit>(Edit)->text(); };

@@ -2,7 +2,7 @@
 // renderer drawing a saved position to the very same picture, the way back and forward through the
 // views, and the box zoom and view options. The views expected are worked out here from what the test
 // did; the pictures are the library's for those views.
-#include "Explorer.h"
+#include "TestWindow.h"
 
 #include "DesktopMemory.h"
 
@@ -15,14 +15,14 @@ double Number_In(const QString& Position, const QString& Key)
     return Line.hasMatch() ? Line.captured(1).toDouble() : NAN;
 }
 
-QString Copied_Position(Explorer& E)
+QString Copied_Position(Test_Window& E)
 {
     E.Get<QAction>("Action_Copy_Position")->trigger();
     return QApplication::clipboard()->text();
 }
 
 // The command-line renderer's picture of a position at the view's size.
-QImage Renderers_Picture(Explorer& E, const QString& Position, const QString& Out)
+QImage Renderers_Picture(Test_Window& E, const QString& Position, const QString& Out)
 {
     const QSize Size = Device_Size(E.View());
     const QString Command = QStringLiteral(KESTRINE_RENDER_COMMAND " --position '%1' --size %2x%3 --out '%4' > /dev/null")
@@ -41,7 +41,7 @@ private slots:
     // wheel notches being one of them.
     void Positions_And_History()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         E.Get<QLineEdit>("LineEdit_Y")->setText("0.1");
         E.Type("LineEdit_X", "-0.2");
@@ -94,7 +94,7 @@ private slots:
     // refused and changes nothing.
     void Saved_Positions_And_Pictures()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         QTemporaryDir Folder;
         const QString Float_Place = Folder.filePath("float.vorlane"), Picture_File = Folder.filePath("picture.png");
@@ -171,7 +171,7 @@ private slots:
         }
         QImage Pasted;
         {
-            Explorer E;
+            Test_Window E;
             E.Show();
             QApplication::clipboard()->setText(QString::fromLatin1(Place));
             E.Get<QAction>("Action_Paste_Position")->trigger();
@@ -179,12 +179,12 @@ private slots:
             Pasted = E.Shown();
         }
         {
-            Explorer E;
+            Test_Window E;
             E.Window.Open_At_Start(Good);
             E.Show();
             QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Pasted));
         }
-        Explorer E;
+        Test_Window E;
         E.Window.Open_At_Start(Bad);
         E.Show();
         QVERIFY(!E.Boxes.Seen.isEmpty());
@@ -198,7 +198,7 @@ private slots:
     // picture's shape, and with the imaginary axis up the picture is upside down.
     void Box_Zoom_And_View_Options()
     {
-        Explorer E;
+        Test_Window E;
         E.Show();
         const QSize Size = Device_Size(E.View());
         const double Columns = Size.width(), Rows = Size.height();
@@ -254,7 +254,7 @@ private slots:
         Desktop_Memory::Enable();
         QSize Sized;
         {
-            Explorer E;
+            Test_Window E;
             E.Show();
             E.Boxes.File_To_Choose = Folder.filePath("here.vorlane");
             E.Get<QAction>("Action_Save_Position")->trigger();
@@ -265,7 +265,7 @@ private slots:
             Desktop_Memory::Remember_Window(&E.Window);
             Sized = E.Window.size();
         }
-        Explorer E;
+        Test_Window E;
         Desktop_Memory::Restore_Window(&E.Window);
         E.Show();
         QCOMPARE(E.Window.size(), Sized);

@@ -16,7 +16,7 @@
 
 #include "GPU_Graphics.h"
 #include "MainWindow.h"
-#include "RenderEvents.h"
+#include "RenderScheduler.h"
 
 
 struct Box_Seen {
@@ -85,7 +85,7 @@ struct Picture {
     Colormap_t Colormap = MORGENSTEMNING;
 };
 
-// The window under test: the one the last Explorer made.
+// The window under test: the one the last Test_Window made.
 inline MainWindow* Current_Window = nullptr;
 
 // Until the window has rendered what its input asked for: no render waiting, none in flight.
@@ -99,7 +99,7 @@ inline bool Settle(MainWindow& Window = *Current_Window)
 // Renders started while Do runs and the window settles afterwards, of either engine.
 inline int Renders_During(const std::function<void()>& Do, MainWindow& Window = *Current_Window)
 {
-    QSignalSpy Started(Window.findChild<Render_Events*>(QStringLiteral("Render_Events")), &Render_Events::Started);
+    QSignalSpy Started(Window.findChild<Render_Scheduler*>(QStringLiteral("Render_Scheduler")), &Render_Scheduler::Started);
     Do();
     if (!Settle(Window))
         return -1;
@@ -108,12 +108,12 @@ inline int Renders_During(const std::function<void()>& Do, MainWindow& Window = 
 #define COMPARE_RENDERS(Counted, Expected) QCOMPARE(Counted, Expected)
 
 // The window's controls, a helper for every way a user touches them, and what the view shows.
-class Explorer {
+class Test_Window {
 public:
     MainWindow Window;
     Box_Answerer Boxes;
 
-    Explorer() // small pictures keep the software device quick
+    Test_Window() // small pictures keep the software device quick
     {
         Current_Window = &Window;
         Window.resize(520, 560);
