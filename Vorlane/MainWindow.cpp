@@ -4,22 +4,22 @@
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPixmap>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
-#include <algorithm>
 #include <cmath>
 #include <utility>
 
+#include "DeviceReport.h"
 #include "Diagnostics.h"
 #include "GPU_Graphics.h"
 #include "Maker.h"
 #include "NumberFields.h"
+#include "PictureNavigation.h"
 #include "RenderScheduler.h"
 #include "StatusLine.h"
+#include "WindowPlacement.h"
 #include "ui_MainWindow.h"
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), Ui(new Ui_MainWindow)
@@ -67,24 +67,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), Ui(new Ui_MainWin
     connect(Ui->LineEdit_Y, &QLineEdit::returnPressed, this, &MainWindow::Coordinates);
     connect(Ui->LineEdit_Julia_I, &QLineEdit::returnPressed, this, &MainWindow::Julia_Manual_I);
     connect(Ui->LineEdit_Julia_R, &QLineEdit::returnPressed, this, &MainWindow::Julia_Manual_R);
-
-    // The status line follows the pointer over the picture.
-    View->viewport()->setMouseTracking(true);
-    View->viewport()->installEventFilter(this);
-
-    // The size asked for, but never larger than the screen has room for.
-    QSize First_Size(1600, 1200);
-    if (const QScreen* On = screen())
-        First_Size = First_Size.boundedTo(On->availableGeometry().size());
-    resize(First_Size);
+    resize(First_Window_Size(*this, QSize(1600, 1200)));
 }
 
 MainWindow::~MainWindow()
 {
-    // No deep result may arrive while the window is taken apart, and the scheduler reads the explorer.
+    // No deep result may arrive while the window is taken apart, and the scheduler reads the explorer;
+    // nor may the view's end, as its pointer leaves, ask for a status line.
     delete Scheduler;
-    // The view goes before the window: its viewport must not ask the window's filter about its end.
-    View->viewport()->removeEventFilter(this);
+    delete Navigation;
     delete Scene;
     delete View;
     delete Ui;
@@ -104,13 +95,11 @@ bool MainWindow::event(QEvent* e)
 {
     // The window manager's frame is known from the first move after the window is mapped.
     if (Placing && (e->type() == QEvent::Move || e->type() == QEvent::Resize))
-        Fit_To_Screen();
+        Placing = !Fit_To_Screen(*this);
     if (e->type() == QEvent::Resize) {
         Take_View_Size();
         Scheduler->Request();
     }
-    if ((e->type() == QEvent::DragEnter || e->type() == QEvent::Drop) && File_Drop_Event(e))
-        return true;
     // The generic handler below leaves status tips to the main window's own, which never runs.
     if (e->type() == QEvent::StatusTip && Status) {
         if (const QString Tip = static_cast<QStatusTipEvent*>(e)->tip(); !Tip.isEmpty())
@@ -118,25 +107,6 @@ bool MainWindow::event(QEvent* e)
         return true;
     }
     return QWidget::event(e);
-}
-
-bool MainWindow::eventFilter(QObject* Watched, QEvent* Event)
-{
-    if (View && Watched == View->viewport()) {
-        if (Navigation_Event(Event))
-            return true;
-        if (Event->type() == QEvent::Paint)
-            qCDebug(Vorlane_Render) << "Viewport painted";
-        if (Event->type() == QEvent::MouseMove) {
-            Cursor = static_cast<QMouseEvent*>(Event)->position();
-            Show_Status();
-        } else if (Event->type() == QEvent::Leave) {
-            Cursor.reset();
-            Show_Status();
-        }
-        return false;
-    }
-    return QMainWindow::eventFilter(Watched, Event);
 }
 
 // Wheel turns that no child took (over a label, between controls) do nothing.
@@ -160,8 +130,7 @@ void MainWindow::showEvent(QShowEvent*)
     Take_View_Size();
     Place_Changed();
     Report_Device();
-    Placing = true;
-    Fit_To_Screen();
+    Placing = !Fit_To_Screen(*this);
     // After the defaults, so that a file that cannot be read leaves the default view.
     if (!Start_File.isEmpty())
         Open_Position_File(std::exchange(Start_File, QString()));
@@ -173,30 +142,6 @@ void MainWindow::Take_View_Size()
 {
     Pixel_Ratio = View->devicePixelRatioF();
     Explore.Set_Image_Size(qRound(View->width() * Pixel_Ratio), qRound(View->height() * Pixel_Ratio));
-}
-
-// The window, frame included, inside the screen's free area, as far as its minimum size allows. A
-// window manager frames the window only after it is mapped, so this runs until a frame is seen;
-// after that, where the user puts the window is the user's choice.
-void MainWindow::Fit_To_Screen()
-{
-    const QScreen* On = screen();
-    if (!On)
-        return;
-    const QRect Room = On->availableGeometry();
-    const QRect Inner = geometry(), Outer = frameGeometry();
-    const QMargins Frame(Inner.left() - Outer.left(), Inner.top() - Outer.top(), Outer.right() - Inner.right(),
-                         Outer.bottom() - Inner.bottom());
-    if (!Frame.isNull())
-        Placing = false;
-    const QSize Fitting = size().boundedTo(Room.size().shrunkBy(Frame));
-    if (Fitting != size())
-        resize(Fitting);
-    const QSize Framed = Fitting.grownBy(Frame);
-    const QPoint Corner(std::clamp(Outer.left(), Room.left(), std::max(Room.left(), Room.right() + 1 - Framed.width())),
-                        std::clamp(Outer.top(), Room.top(), std::max(Room.top(), Room.bottom() + 1 - Framed.height())));
-    if (Corner != Outer.topLeft())
-        move(Corner);
 }
 
 void MainWindow::Show_Picture(const QImage& Image)
@@ -237,7 +182,7 @@ void MainWindow::Show_Status()
         return;
     const Pellarion& Engine = Scheduler->Engine();
     View_Facts Facts;
-    Facts.Device = !Engine.GPU_Available ? tr("no device") : Engine.CC_Major == 0 ? tr("CPU") : QString::fromUtf8(Engine.GPU_Name);
+    Facts.Device = Device_Word(Engine);
     Facts.Milliseconds = Scheduler->Frame_Milliseconds();
     Facts.Width = QString::fromStdString(Explore.Place().Extent_Text(Axis::Real, 1.0, 3));
     Facts.Number_Type = Scheduler->Number_Type();

@@ -10,14 +10,15 @@
 #include <memory>
 #include <optional>
 
+#include "DeepControls.h"
 #include "Explorer.h"
 
 class GPU_Graphics;
 class Number_Fields;
+class Picture_Navigation;
 class QGraphicsPixmapItem;
 class QGraphicsScene;
 class QLineEdit;
-class QRubberBand;
 class Render_Scheduler;
 class Status_Line;
 class Ui_MainWindow;
@@ -37,7 +38,6 @@ public:
 
 protected:
     bool event(QEvent* e) override;
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void wheelEvent(QWheelEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -60,8 +60,6 @@ private:
     void Set_Up_Deep_Controls();
     void Set_Up_Menus();
     void Set_Up_Navigation();
-    bool Navigation_Event(QEvent* Event);
-    bool File_Drop_Event(QEvent* Event);
     QPointF Picture_Fraction(QPointF Viewport_Point) const;
     // After the explorer's place changed (or was refused, Moved false): the centre fields follow, and
     // one render.
@@ -81,12 +79,13 @@ private:
     void Show_Status();
     void Report_Device();
     void Take_View_Size();
-    void Fit_To_Screen();
 
     Ui_MainWindow* Ui;
     Explorer Explore;
     Render_Scheduler* Scheduler = nullptr;
     Number_Fields* Fields = nullptr;
+    Picture_Navigation* Navigation = nullptr;
+    Deep_Controls Deep;
     QGraphicsScene* Scene = nullptr;
     QGraphicsPixmapItem* Pixmap_Item = nullptr;
     GPU_Graphics* View = nullptr;
@@ -100,7 +99,4 @@ private:
     bool Placing = false;
     // The pointer over the picture, in the view's logical pixels, while it is there.
     std::optional<QPointF> Cursor;
-    // A right-button drag's box, from where it started.
-    QRubberBand* Box_Band = nullptr;
-    QPoint Box_Start;
 };

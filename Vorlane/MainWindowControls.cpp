@@ -1,11 +1,10 @@
 // The controls of the main window: the form's sliders, combo boxes and number fields, and those that
-// deep views need beside them (any iteration count, counts that follow the depth, the colourings).
+// deep views need beside them.
 #include "MainWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -15,7 +14,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 
 #include "NumberFields.h"
 #include "RenderScheduler.h"
@@ -161,61 +159,24 @@ void MainWindow::Coordinates()
 
 void MainWindow::Set_Up_Deep_Controls()
 {
-    QWidget* Form = Ui->centralwidget;
-    auto* Count = new QSpinBox(Form);
-    Count->setObjectName(QStringLiteral("Spin_NumIter"));
-    Count->setRange(0, std::numeric_limits<int>::max());
-    Count->setValue(Explore.Settings.Iterations);
-    // A typed count takes effect with Return or on leaving the field, not at each digit.
-    Count->setKeyboardTracking(false);
-    Count->setToolTip(tr("Iterations: any count; the slider stops at 1000"));
-    auto* Automatic = new QCheckBox(tr("Follow depth"), Form);
-    Automatic->setObjectName(QStringLiteral("Check_Auto_Iterations"));
-    Automatic->setToolTip(tr("Raise the iterations as the view gets deeper"));
-    auto* Colouring = new QComboBox(Form);
-    Colouring->setObjectName(QStringLiteral("Combo_Colouring"));
-    Colouring->addItems({tr("Table"), tr("Cycle"), tr("Smooth")});
-    auto* Density_Box = new QDoubleSpinBox(Form);
-    Density_Box->setObjectName(QStringLiteral("Spin_Density"));
-    Density_Box->setRange(0.001, 100.0);
-    Density_Box->setDecimals(3);
-    Density_Box->setSingleStep(0.05);
-    Density_Box->setValue(Explore.Settings.Density);
-    Density_Box->setPrefix(tr("density "));
-    Density_Box->setKeyboardTracking(false);
-    Density_Box->setEnabled(false);
-    // A column of its own beside the form's, no wider than its longest content needs.
-    for (QWidget* Control : std::initializer_list<QWidget*>{Count, Automatic, Colouring, Density_Box})
-        Control->setMaximumWidth(Count->fontMetrics().horizontalAdvance(QStringLiteral("density 100.000")) * 2);
-    Ui->gridLayout->addWidget(Count, 2, 5);
-    Ui->gridLayout->addWidget(Automatic, 3, 5);
-    Ui->gridLayout->addWidget(Colouring, 4, 5);
-    Ui->gridLayout->addWidget(Density_Box, 5, 5);
-
-    // A keystroke a box cannot take (a digit past its largest value, a letter) is refused, and the
-    // status line says what the box takes rather than leaving a cut number to look like the one typed.
-    const auto Tell_Refusals = [this](QAbstractSpinBox* Box, const QString& Takes) {
-        if (auto* Field = Box->findChild<QLineEdit*>())
-            connect(Field, &QLineEdit::inputRejected, this, [this, Takes] { Status->Tell(Takes); });
-    };
-    Tell_Refusals(Count, tr("Iterations take a whole number from 0 to %1.").arg(std::numeric_limits<int>::max()));
-    Tell_Refusals(Density_Box, tr("The density takes a number from 0.001 to 100."));
-    connect(Count, &QSpinBox::valueChanged, this, [this](int Value) {
+    Deep = Add_Deep_Controls(Ui->centralwidget, Ui->gridLayout, Explore.Settings.Iterations, Explore.Settings.Density,
+                             [this](const QString& Text) { Status->Tell(Text); });
+    connect(Deep.Count, &QSpinBox::valueChanged, this, [this](int Value) {
         Set_Iterations(Value);
         Scheduler->Request();
     });
-    connect(Automatic, &QCheckBox::toggled, this, [this](bool On) {
+    connect(Deep.Automatic, &QCheckBox::toggled, this, [this](bool On) {
         Explore.Settings.Follow_Depth = On;
         Scheduler->Request();
     });
-    connect(Colouring, &QComboBox::currentIndexChanged, this, [this, Density_Box](int Item) {
+    connect(Deep.Colouring, &QComboBox::currentIndexChanged, this, [this](int Item) {
         Explore.Settings.Colouring = Item == 1   ? Kestrine_Deep::Colouring::Cycle
                                      : Item == 2 ? Kestrine_Deep::Colouring::Smooth
                                                  : Kestrine_Deep::Colouring::Table;
-        Density_Box->setEnabled(Explore.Settings.Colouring == Kestrine_Deep::Colouring::Smooth);
+        Deep.Density->setEnabled(Explore.Settings.Colouring == Kestrine_Deep::Colouring::Smooth);
         Scheduler->Recolour_Or_Render();
     });
-    connect(Density_Box, &QDoubleSpinBox::valueChanged, this, [this](double Value) {
+    connect(Deep.Density, &QDoubleSpinBox::valueChanged, this, [this](double Value) {
         Explore.Settings.Density = Value;
         Scheduler->Recolour_Or_Render();
     });
@@ -227,10 +188,9 @@ void MainWindow::Set_Iterations(int Count)
 {
     Explore.Settings.Iterations = Count;
     Ui->Lab_Val_Iter->setText(QString::number(Count));
-    auto* Spin = findChild<QSpinBox*>(QStringLiteral("Spin_NumIter"));
-    if (Spin && Spin->value() != Count) {
-        const QSignalBlocker Quiet(Spin);
-        Spin->setValue(Count);
+    if (Deep.Count && Deep.Count->value() != Count) {
+        const QSignalBlocker Quiet(Deep.Count);
+        Deep.Count->setValue(Count);
     }
     if (Ui->Slide_NumIter->value() != std::min(Count, Ui->Slide_NumIter->maximum())) {
         const QSignalBlocker Quiet(Ui->Slide_NumIter);
@@ -241,21 +201,18 @@ void MainWindow::Set_Iterations(int Count)
 void MainWindow::Show_Settings(bool Julia_Texts)
 {
     const Picture_Settings& S = Explore.Settings;
-    auto* Colouring = findChild<QComboBox*>(QStringLiteral("Combo_Colouring"));
-    auto* Density_Box = findChild<QDoubleSpinBox*>(QStringLiteral("Spin_Density"));
-    auto* Automatic = findChild<QCheckBox*>(QStringLiteral("Check_Auto_Iterations"));
     {
         const QSignalBlocker A(Ui->Combo_Set), B(Ui->Combo_Cmap), C(Ui->Slide_Thresh), D(Ui->Slide_Julia_Real),
-            E(Ui->Slide_Julia_Imag), F(Colouring), G(Density_Box), H(Automatic);
+            E(Ui->Slide_Julia_Imag), F(Deep.Colouring), G(Deep.Density), H(Deep.Automatic);
         Ui->Combo_Set->setCurrentIndex(S.Mandelbrot ? 1 : 0);
         Ui->Combo_Cmap->setCurrentIndex(Combo_Item_Of(S.Colormap));
         Ui->Slide_Thresh->setValue(Explorer::Slider_Position(S.Threshold, Explorer::Threshold_Slider_Scale));
         Ui->Slide_Julia_Real->setValue(Explorer::Slider_Position(S.Julia_Re, Explorer::Julia_Slider_Scale));
         Ui->Slide_Julia_Imag->setValue(Explorer::Slider_Position(S.Julia_Im, Explorer::Julia_Slider_Scale));
-        Colouring->setCurrentIndex(Colouring_Item_Of(S.Colouring));
-        Density_Box->setValue(S.Density);
-        Density_Box->setEnabled(S.Colouring == Kestrine_Deep::Colouring::Smooth);
-        Automatic->setChecked(S.Follow_Depth);
+        Deep.Colouring->setCurrentIndex(Colouring_Item_Of(S.Colouring));
+        Deep.Density->setValue(S.Density);
+        Deep.Density->setEnabled(S.Colouring == Kestrine_Deep::Colouring::Smooth);
+        Deep.Automatic->setChecked(S.Follow_Depth);
     }
     Ui->Lab_Val_Thresh->setText(Fixed_Six(S.Threshold));
     Number_Fields::Set(Ui->LineEdit_Julia_R, Julia_Texts ? QString::fromStdString(S.Julia_Re_Text) : Fixed_Six(S.Julia_Re));

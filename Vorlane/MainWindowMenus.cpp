@@ -1,20 +1,12 @@
-// The menus, and the ways of moving about the picture: the left drag and the wheel, a box drawn with
-// the right button, Ctrl and the wheel about the pointer, and keys while the picture has the focus.
+// The menus, and what the ways of moving about the picture mean for the place.
 #include "MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QGraphicsView>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QRubberBand>
-#include <QUrl>
-#include <QWheelEvent>
 
 #include <mpfr.h>
 
@@ -23,17 +15,15 @@
 #include "Diagnostics.h"
 #include "FileDialogs.h"
 #include "GPU_Graphics.h"
+#include "DeviceReport.h"
 #include "NumberFields.h"
+#include "PictureNavigation.h"
 #include "RenderScheduler.h"
 #include "StatusLine.h"
 #include "ui_MainWindow.h"
 #include "Maker.h"
 
 namespace {
-
-constexpr double Zoom_Step = 1.15;
-constexpr double Pan_Step = 0.1; // of the view, for an arrow key
-constexpr int Smallest_Box = 4;  // pixels a side; a smaller box is a click
 
 struct Action_Facts {
     const char* Name;
@@ -106,7 +96,7 @@ void MainWindow::Set_Up_Menus()
     QMenu* Help = menuBar()->addMenu(tr("&Help"));
     Add(Help, {"Action_About", tr("&About Vorlane"), tr("Version, device and libraries"), {}, [this] {
                    const Pellarion& Engine = Scheduler->Engine();
-                   const QString Device = !Engine.GPU_Available ? tr("no usable device") : QString::fromUtf8(Engine.GPU_Name);
+                   const QString Device = Engine.GPU_Available ? QString::fromUtf8(Engine.GPU_Name) : tr("no usable device");
                    QMessageBox::about(this, tr("About Vorlane"),
                                       tr("Vorlane %1: Julia and Mandelbrot sets at any depth.\n\nDevice: %2\nQt %3, MPFR %4")
                                           .arg(QStringLiteral(VORLANE_VERSION), Device, QString::fromLatin1(qVersion()),
@@ -116,30 +106,24 @@ void MainWindow::Set_Up_Menus()
 
 void MainWindow::Set_Up_Navigation()
 {
-    Box_Band = new QRubberBand(QRubberBand::Rectangle, View->viewport());
-    View->setFocusPolicy(Qt::StrongFocus);
-    View->setAcceptDrops(true);
-    setAcceptDrops(true);
-    const struct {
-        QKeySequence Keys;
-        std::function<void()> Do;
-    } Keys[] = {
-        {QKeySequence(Qt::Key_Plus), [this] { Place_Changed(Explore.Zoom_About(0, 0, 1 / Zoom_Step)); }},
-        {QKeySequence(Qt::Key_Equal), [this] { Place_Changed(Explore.Zoom_About(0, 0, 1 / Zoom_Step)); }},
-        {QKeySequence(Qt::Key_Minus), [this] { Place_Changed(Explore.Zoom_About(0, 0, Zoom_Step)); }},
-        {QKeySequence(Qt::Key_Left), [this] { Place_Changed(Explore.Move(-Pan_Step, 0)); }},
-        {QKeySequence(Qt::Key_Right), [this] { Place_Changed(Explore.Move(Pan_Step, 0)); }},
-        {QKeySequence(Qt::Key_Up), [this] { Place_Changed(Explore.Move(0, -Pan_Step)); }},
-        {QKeySequence(Qt::Key_Down), [this] { Place_Changed(Explore.Move(0, Pan_Step)); }},
-    };
-    // Only while the picture has the focus: elsewhere the keys are the sliders' and the fields'.
-    for (const auto& Key : Keys) {
-        auto* Action = new QAction(View);
-        Action->setShortcut(Key.Keys);
-        Action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(Action, &QAction::triggered, this, Key.Do);
-        View->addAction(Action);
-    }
+    Navigation = new Picture_Navigation(View, this);
+    connect(Navigation, &Picture_Navigation::Zoom_Centre, this, [this](double By) { Place_Changed(Explore.Zoom_About(0, 0, By)); });
+    connect(Navigation, &Picture_Navigation::Pan, this, [this](double Right, double Down) { Place_Changed(Explore.Move(Right, Down)); });
+    connect(Navigation, &Picture_Navigation::Zoom_About, this, [this](QPointF At, double By) {
+        const QPointF Fraction = Picture_Fraction(At);
+        Place_Changed(Explore.Zoom_About(Fraction.x(), Fraction.y(), By));
+    });
+    // In the picture's pixels: the viewport is smaller than the picture by the view's frame.
+    connect(Navigation, &Picture_Navigation::Box_Drawn, this, [this](QRectF Box) {
+        if (Explore.Columns() <= 0 || Explore.Rows() <= 0)
+            return;
+        const QPointF Centre = Picture_Fraction(Box.center());
+        Place_Changed(Explore.Zoom_To_Box(Centre.x(), Centre.y(), Box.width() * Pixel_Ratio / Explore.Columns(),
+                                          Box.height() * Pixel_Ratio / Explore.Rows()));
+    });
+    connect(Navigation, &Picture_Navigation::Pointer_At, this, [this](QPointF At) { Cursor = At, Show_Status(); });
+    connect(Navigation, &Picture_Navigation::Pointer_Left, this, [this] { Cursor.reset(), Show_Status(); });
+    connect(Navigation, &Picture_Navigation::File_Dropped, this, &MainWindow::Open_Position_File);
 }
 
 // Where a point of the viewport lies in the picture: fractions of its width and height from its
@@ -186,65 +170,4 @@ void MainWindow::Scale(float Scale)
     qCDebug(Vorlane_View) << "Scale X From:: [ " << Old.X_Min << " | " << Old.X_Max << " ] to: [ " << New.X_Min << " | " << New.X_Max << " ]";
     qCDebug(Vorlane_View) << "Scale Y From:: [ " << Old.Y_Min << " | " << Old.Y_Max << " ] to: [ " << New.Y_Min << " | " << New.Y_Max << " ]";
     Place_Changed();
-}
-
-// The viewport's events that are the window's own: a right-button box, Ctrl and the wheel, a dropped
-// picture or position. True when the event was taken.
-bool MainWindow::Navigation_Event(QEvent* Event)
-{
-    switch (Event->type()) {
-    case QEvent::MouseButtonPress: {
-        auto* Mouse = static_cast<QMouseEvent*>(Event);
-        if (Mouse->button() != Qt::RightButton)
-            return false;
-        Box_Start = Mouse->position().toPoint();
-        Box_Band->setGeometry(QRect(Box_Start, QSize()));
-        Box_Band->show();
-        return true;
-    }
-    case QEvent::MouseMove:
-        if (Box_Band->isVisible())
-            Box_Band->setGeometry(QRect(Box_Start, static_cast<QMouseEvent*>(Event)->position().toPoint()).normalized());
-        return false; // the status line follows the pointer all the same
-    case QEvent::MouseButtonRelease: {
-        auto* Mouse = static_cast<QMouseEvent*>(Event);
-        if (Mouse->button() != Qt::RightButton || !Box_Band->isVisible())
-            return false;
-        Box_Band->hide();
-        const QRect Drawn = QRect(Box_Start, Mouse->position().toPoint()).normalized();
-        // In the picture's pixels: the viewport is smaller than the picture by the view's frame.
-        if (Drawn.width() >= Smallest_Box && Drawn.height() >= Smallest_Box && Explore.Columns() > 0 && Explore.Rows() > 0) {
-            const QPointF Centre = Picture_Fraction(QRectF(Drawn).center());
-            Place_Changed(Explore.Zoom_To_Box(Centre.x(), Centre.y(), Drawn.width() * Pixel_Ratio / Explore.Columns(),
-                                              Drawn.height() * Pixel_Ratio / Explore.Rows()));
-        }
-        return true;
-    }
-    case QEvent::Wheel: {
-        auto* Wheel = static_cast<QWheelEvent*>(Event);
-        if (!(Wheel->modifiers() & Qt::ControlModifier))
-            return false;
-        const QPointF At = Picture_Fraction(Wheel->position());
-        Place_Changed(Explore.Zoom_About(At.x(), At.y(), Wheel->angleDelta().y() >= 0 ? Zoom_Step : 1 / Zoom_Step));
-        return true;
-    }
-    case QEvent::DragEnter:
-    case QEvent::Drop:
-        return File_Drop_Event(Event);
-    default:
-        return false;
-    }
-}
-
-// A file dragged onto the picture or anywhere else in the window: its position is opened.
-bool MainWindow::File_Drop_Event(QEvent* Event)
-{
-    auto* Drag = static_cast<QDropEvent*>(Event);
-    if (!Drag->mimeData()->hasUrls())
-        return false;
-    Drag->acceptProposedAction();
-    if (Event->type() == QEvent::Drop)
-        if (const QList<QUrl> Urls = Drag->mimeData()->urls(); Urls.first().isLocalFile())
-            Open_Position_File(Urls.first().toLocalFile());
-    return true;
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "DeviceReport.h"
 #include "FileDialogs.h"
 #include "PictureSaving.h"
 #include "PictureText.h"
@@ -82,25 +83,7 @@ void MainWindow::Save_Picture()
 
 void MainWindow::Report_Device()
 {
-    const Pellarion& Engine = Scheduler->Engine();
-    if (Engine.GPU_Available && Engine.CC_Major == 0) {
-        // Compute capability 0.0: the software device, which no GPU has.
-        const QString Report = QStringLiteral("No NVIDIA GPU was found: pictures are computed on the CPU by the ") +
-                               QString::fromUtf8(Engine.GPU_Name) + QLatin1Char('.');
-        qInfo().noquote() << "Device:" << Report;
-        Message(Box::Information, Report);
-    } else if (Engine.GPU_Available) {
-        const QString Report = QStringLiteral("GPU Found: ") + QString::fromUtf8(Engine.GPU_Name) +
-                               QStringLiteral(" | CC: ") + QString::number(Engine.CC_Major) + QLatin1Char('.') +
-                               QString::number(Engine.CC_Minor);
-        qInfo().noquote() << "Device:" << Report;
-        Message(Box::Information, Report);
-    } else if (Engine.Runtime_Version > Engine.Driver_Version) {
-        qInfo().noquote() << "Device: none, the driver is older than the CUDA runtime";
-        Message(Box::Critical, QStringLiteral("Please Update your Graphics drivers!"));
-    } else {
-        qInfo().noquote() << "Device: none";
-        Message(Box::Critical, QStringLiteral("No supported GPU Device found! This demo requires an nVidia GPU 900 "
-                                              "series or newer!"));
-    }
+    const Device_Report Report = Report_On_Device(Scheduler->Engine());
+    qInfo().noquote() << "Device:" << Report.Log;
+    Message(Report.Usable ? Box::Information : Box::Critical, Report.Text);
 }
