@@ -1,0 +1,195 @@
+// The explorer and the render scheduler without a window: the way back and forward, box zooms and
+// positions worked out here from the moves made; bursts of requests, pictures of views left behind,
+// and colours changed on kept counts against a full render of the same view.
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+
+#include "Explorer.h"
+#include "RenderScheduler.h"
+
+namespace {
+
+double Width_Of(const Explorer& X) { return std::stod(X.Place().Exact_Extent(Axis::Real)); }
+double Height_Of(const Explorer& X) { return std::stod(X.Place().Exact_Extent(Axis::Imaginary)); }
+double Centre_Of(const Explorer& X, Axis Along) { return std::stod(X.Place().Exact_Centre(Along)); }
+
+// Until no render waits and none is in flight: the spies are cleared together.
+bool Settled(Render_Scheduler& S, const QSignalSpy& Started, const QSignalSpy& Over)
+{
+    auto* Timer = S.findChild<QTimer*>(QStringLiteral("Render_Timer"));
+    return QTest::qWaitFor([&] {
+        const bool Deep_Running = !Started.isEmpty() && Started.last()[0].toBool() && Over.count() < Started.count();
+        return !Timer->isActive() && !Deep_Running;
+    }, 60000);
+}
+
+} // namespace
+
+class Explorer_Test : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each settled view is one entry, a burst of zooms one of them; Back and Forward step through
+    // them and a new view drops what lay ahead; at the threshold's end, 0, views are places all the same.
+    void History()
+    {
+        for (const float Threshold : {4.0f, 0.0f}) {
+            Explorer X;
+            X.Reset_Defaults();
+            X.Settings.Threshold = Threshold;
+            X.Set_Image_Size(201, 101);
+            X.Render_Starts();
+            QVERIFY(X.Zoom(0.5));
+            X.Render_Starts();
+            for (int Notch = 0; Notch < 3; ++Notch)
+                QVERIFY(X.Zoom(0.5));
+            X.Render_Starts();
+            X.Render_Starts(); // the same view again is no new entry
+            QCOMPARE(Width_Of(X), 0.25);
+            QVERIFY(!X.Step_History(1));
+            const double Back[] = {2, 4};
+            for (const double Width : Back) {
+                QVERIFY(X.Step_History(-1));
+                X.Render_Starts();
+                QCOMPARE(Width_Of(X), Width);
+            }
+            QVERIFY(!X.Step_History(-1));
+            QVERIFY(X.Step_History(1));
+            X.Render_Starts();
+            QCOMPARE(Width_Of(X), 2.0);
+            QVERIFY(X.Move(0.25, 0));
+            X.Render_Starts();
+            QVERIFY(!X.Step_History(1));
+            QVERIFY(X.Step_History(-1));
+            QCOMPARE(Width_Of(X), 2.0);
+            QCOMPARE(Centre_Of(X, Axis::Real), 0.0);
+        }
+    }
+
+    // A box fills the view, which keeps its shape: the box's longer side in proportion decides. Down on
+    // screen is the imaginary part growing, or shrinking with the axis up. Square pixels make the rows
+    // as far apart as the columns when the render starts.
+    void Box_Zoom_And_Square_Pixels()
+    {
+        for (const bool Up : {false, true}) {
+            Explorer X;
+            X.Reset_Defaults();
+            X.Settings.Axis_Up = Up;
+            X.Set_Image_Size(201, 101);
+            QVERIFY(X.Zoom_To_Box(0.25, -0.1, 0.1, 0.3));
+            QCOMPARE(Width_Of(X), 1.2);
+            QCOMPARE(Height_Of(X), 1.2);
+            QCOMPARE(Centre_Of(X, Axis::Real), 1.0);
+            QCOMPARE(Centre_Of(X, Axis::Imaginary), Up ? 0.4 : -0.4);
+        }
+        Explorer X;
+        X.Reset_Defaults();
+        X.Set_Image_Size(201, 101);
+        X.Settings.Square_Pixels = true;
+        X.Render_Starts();
+        QCOMPARE(Height_Of(X), 2.0);
+    }
+
+    // Every setting goes out in a position and comes back; a burst of moves after it is undone by one step.
+    void Positions_Out_And_In()
+    {
+        Explorer From;
+        From.Reset_Defaults();
+        From.Set_Image_Size(320, 200);
+        From.Settings.Mandelbrot = true;
+        From.Settings.Colouring = Kestrine_Deep::Colouring::Smooth;
+        From.Settings.Density = 2.5;
+        From.Settings.Colormap = JET;
+        From.Set_Julia_Typed(Axis::Real, 0.28f, "0.2800000000000000000000001");
+        QVERIFY(From.Set_Centre("-0.743643887037151", "0.1318259042053300000000000000000000000007"));
+        QVERIFY(From.Zoom(1e-30));
+        const std::string Text = Position_Text(From.Current_Position());
+        QVERIFY2(Text.find("centre-im = 1.318259042053300000000000000000000000007e-01\n") != std::string::npos, Text.c_str());
+        QVERIFY2(Text.find("julia-re = 0.2800000000000000000000001\n") != std::string::npos, Text.c_str());
+
+        Explorer To;
+        To.Reset_Defaults();
+        To.Set_Image_Size(320, 200);
+        To.Render_Starts();
+        Position There;
+        std::string Problem;
+        QVERIFY(Read_Position(Text, There, Problem));
+        QVERIFY(To.Apply_Position(There));
+        QCOMPARE(Position_Text(To.Current_Position()), Text);
+        QVERIFY(To.Settings.Mandelbrot && To.Settings.Colormap == JET && To.Deep_Needed());
+        To.Render_Starts();
+        QVERIFY(To.Step_History(-1));
+        QCOMPARE(Width_Of(To), 4.0);
+    }
+
+    // A burst of requests renders once; input that never pauses still renders now and then.
+    void Bursts_Render_Once()
+    {
+        Explorer X;
+        X.Reset_Defaults();
+        X.Set_Image_Size(160, 120);
+        Render_Scheduler S(X, nullptr);
+        QSignalSpy Started(&S, &Render_Scheduler::Started), Over(&S, &Render_Scheduler::Progress_Over);
+        for (int Notch = 0; Notch < 40; ++Notch)
+            X.Zoom(0.87), S.Request();
+        QCOMPARE(Started.count(), 0);
+        QVERIFY(Settled(S, Started, Over));
+        QCOMPARE(Started.count(), 1);
+        Started.clear();
+        QElapsedTimer Burst;
+        Burst.start();
+        while (Burst.elapsed() < 700)
+            X.Move(0.01, 0), S.Request(), QTest::qWait(10);
+        QVERIFY2(Started.count() >= 2, qPrintable(QString::number(Started.count())));
+    }
+
+    // A deep picture finished for a view the user has left never reaches the screen, and Stale's
+    // result is sure to be waiting when the newer request comes. Colourings, densities and colormaps
+    // colour kept counts anew without a render, to the picture a render of them gives.
+    void Stale_Pictures_And_Recolouring()
+    {
+        Explorer X;
+        X.Reset_Defaults();
+        X.Set_Image_Size(160, 120);
+        X.Settings.Colouring = Kestrine_Deep::Colouring::Smooth;
+        Render_Scheduler S(X, nullptr);
+        QSignalSpy Started(&S, &Render_Scheduler::Started), Over(&S, &Render_Scheduler::Progress_Over),
+            Ready(&S, &Render_Scheduler::Picture_Ready), Failed(&S, &Render_Scheduler::Failed);
+        S.Request();
+        QVERIFY(QTest::qWaitFor([&] { return !Started.isEmpty(); }, 10000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        X.Zoom(0.5), S.Request();
+        QVERIFY(Settled(S, Started, Over));
+        QCOMPARE(Failed.count(), 0);
+        int Finals = 0;
+        for (const QList<QVariant>& Picture : Ready)
+            Finals += Picture[1].toBool();
+        QCOMPARE(Finals, 1);
+
+        const auto Recoloured = [&](const std::function<void()>& Change) {
+            Started.clear(), Ready.clear(), Over.clear();
+            Change();
+            S.Recolour_Or_Render();
+            const QImage Image = S.Picture();
+            const bool Without_Render = Started.isEmpty() && Ready.count() == 1;
+            S.Request(); // the same view rendered in full, as a reference
+            return Without_Render && Settled(S, Started, Over) && Started.count() == 1 && S.Picture() == Image;
+        };
+        QVERIFY(Recoloured([&] { X.Settings.Density = 3.0; }));
+        QVERIFY(Recoloured([&] { X.Settings.Colormap = HOT; }));
+        QVERIFY(Recoloured([&] { X.Settings.Colouring = Kestrine_Deep::Colouring::Cycle; }));
+        // A new view, or a colouring the float engine draws, is rendered.
+        Started.clear(), Over.clear(), Ready.clear();
+        X.Zoom(0.5), S.Recolour_Or_Render();
+        QCOMPARE(Ready.count(), 0);
+        X.Settings.Colouring = Kestrine_Deep::Colouring::Table, S.Recolour_Or_Render();
+        QVERIFY(Settled(S, Started, Over));
+        QCOMPARE(Started.count(), 1);
+        QCOMPARE(Started[0][0].toBool(), false);
+    }
+};
+
+QTEST_GUILESS_MAIN(Explorer_Test)
+#include "ExplorerTest.moc"
