@@ -11,7 +11,7 @@
 #include <cuda_runtime.h>
 
 #include "ApproximationTable.h"
-#include "DeepInterior.h"
+#include "JuliaTrap.h"
 #include "ReferenceOrbit.h"
 #include "Scaled.h"
 

@@ -3,7 +3,7 @@
 #include "KestrineDeep.h"
 
 #include "ApproximationTable.h"
-#include "DeepInterior.h"
+#include "JuliaTrap.h"
 #include "DeepKernels.cuh"
 #if defined(__CUDACC__)
 #include "DeepLanes.cuh"

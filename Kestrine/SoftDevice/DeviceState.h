@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "SoftControl.h"
+#include "LaunchRecord.h"
 #include "cuda_runtime.h"
 
 struct CUevent_st {

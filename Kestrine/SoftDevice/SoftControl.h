@@ -11,14 +11,9 @@
 #include <cuda_runtime.h>
 
 #include "LaneSets.h"
+#include "LaunchRecord.h"
 
 namespace Soft_Control {
-
-struct Launch_Record {
-    std::uint64_t Count = 0;
-    dim3 Last_Grid = dim3(0, 0, 0);
-    dim3 Last_Block = dim3(0, 0, 0);
-};
 
 // Allocations alive now, device memory and page-locked host memory separately.
 std::size_t Live_Device_Allocations();

@@ -28,6 +28,7 @@
 #endif
 
 #include "DeviceState.h"
+#include "GridRun.h"
 #include "LaneSets.h"
 #include "WorkerPool.h"
 
@@ -54,6 +55,16 @@ bool Device_Missing()
 cudaError_t Device_Missing_Error()
 {
     return State().Old_Driver ? cudaErrorInsufficientDriver : cudaErrorNoDevice;
+}
+
+void Run_Pending()
+{
+    Device_State& Device = State();
+    if (Device.Pending.empty())
+        return;
+    if (!Run_Grid(Device.Pending, Device.Pending_Grid, Device.Pending_Block))
+        Last_Error() = cudaErrorLaunchFailure; // surfaces at the call that ran them, as on a GPU
+    Device.Pending.clear();
 }
 
 namespace {

@@ -4,7 +4,7 @@
 // number of them) until a call could observe their work; events are taken when recorded, since by
 // then every launch before them has run.
 #include "DeviceState.h"
-#include "WorkerPool.h"
+#include "GridRun.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,16 +14,6 @@
 #include <vector>
 
 namespace Soft_Device {
-
-void Run_Pending()
-{
-    Device_State& Device = State();
-    if (Device.Pending.empty())
-        return;
-    if (!Worker_Pool::Instance().Run(Device.Pending, Device.Pending_Grid, Device.Pending_Block))
-        Last_Error() = cudaErrorLaunchFailure; // surfaces at the call that ran them, as on a GPU
-    Device.Pending.clear();
-}
 
 namespace {
 
@@ -95,7 +85,7 @@ void Launch(const char* Kernel_Name, dim3 Grid, dim3 Block, Launch_Order Order, 
         return;
     }
     // Outside the lock: a kernel touches only the memory it was given.
-    if (!Worker_Pool::Instance().Run(Now, Grid, Block))
+    if (!Run_Grid(Now, Grid, Block))
         Last_Error() = cudaErrorLaunchFailure;
 }
 

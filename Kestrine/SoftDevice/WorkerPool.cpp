@@ -40,13 +40,6 @@ private:
     unsigned Saved = 0;
 };
 
-// Enough threads a take to make the shared counter's cost vanish and the rows long, few enough to
-// balance uneven blocks between the cores.
-constexpr std::uint64_t Threads_Per_Take = 16384;
-// A launch too small for that still gives every thread a few takes: one take of a whole launch would
-// leave the other cores idle while one does all the work.
-constexpr std::uint64_t Min_Takes_Per_Thread = 4;
-
 } // namespace
 
 Worker_Pool& Worker_Pool::Instance()
@@ -78,22 +71,14 @@ Worker_Pool::~Worker_Pool()
         Worker.join();
 }
 
-bool Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Jobs, dim3 Launch_Grid, dim3 Launch_Block)
+bool Worker_Pool::Run(std::uint64_t Parts, const std::function<void(std::uint64_t Part)>& Run_Part)
 {
-    std::lock_guard<std::mutex> Serial(Launch_Mutex);
-    const std::uint64_t Threads_Per_Block = std::uint64_t(Launch_Block.x) * Launch_Block.y * Launch_Block.z;
+    std::lock_guard<std::mutex> Serial(Run_Mutex);
     {
         std::lock_guard<std::mutex> Lock(Mutex);
-        Jobs = &Launch_Jobs;
-        Grid = Launch_Grid;
-        Block = Launch_Block;
-        const std::uint64_t Blocks = std::uint64_t(Launch_Grid.x) * Launch_Grid.y * Launch_Grid.z;
-        const std::uint64_t Balanced = Blocks / (Min_Takes_Per_Thread * Thread_Count());
-        Blocks_Per_Take = static_cast<unsigned>(
-            std::clamp<std::uint64_t>(std::min(Threads_Per_Take / Threads_Per_Block, Balanced), 1, Launch_Grid.x));
-        Takes_Per_Row = (Launch_Grid.x + Blocks_Per_Take - 1) / Blocks_Per_Take;
-        Take_Total = std::uint64_t(Takes_Per_Row) * Launch_Grid.y * Launch_Grid.z;
-        Next_Take.store(0, std::memory_order_relaxed);
+        Work = &Run_Part;
+        Part_Count = Parts;
+        Next_Part.store(0, std::memory_order_relaxed);
         Failed.store(false, std::memory_order_relaxed);
         Workers_Busy = static_cast<unsigned>(Workers.size());
         ++Generation;
@@ -102,34 +87,29 @@ bool Worker_Pool::Run(const std::vector<std::unique_ptr<Launch_Job>>& Launch_Job
 
     {
         const Flush_Denormals Flush;
-        Take_Blocks();
+        Take_Parts();
     }
 
-    // Whatever happened on this thread, no worker may still hold the jobs when this returns.
+    // Whatever happened on this thread, no worker may still hold the work when this returns.
     std::unique_lock<std::mutex> Lock(Mutex);
     Work_Finished.wait(Lock, [this] { return Workers_Busy == 0; });
-    Jobs = nullptr;
+    Work = nullptr;
     return !Failed.load(std::memory_order_relaxed);
 }
 
-// A block that throws (no kernel of the library does) ends the launch as a failure instead of ending
-// the process or leaving the pool waiting.
-void Worker_Pool::Take_Blocks() noexcept
+// A part that throws ends the run as a failure instead of ending the process or leaving the pool
+// waiting.
+void Worker_Pool::Take_Parts() noexcept
 {
     for (;;) {
-        const std::uint64_t Take = Next_Take.fetch_add(1, std::memory_order_relaxed);
-        if (Take >= Take_Total)
+        const std::uint64_t Part = Next_Part.fetch_add(1, std::memory_order_relaxed);
+        if (Part >= Part_Count)
             return;
-        const std::uint64_t Row = Take / Takes_Per_Row;
-        const unsigned First_X = static_cast<unsigned>(Take % Takes_Per_Row) * Blocks_Per_Take;
-        const uint3 First{First_X, static_cast<unsigned>(Row % Grid.y), static_cast<unsigned>(Row / Grid.y)};
-        const unsigned Count = std::min(Blocks_Per_Take, Grid.x - First_X);
         try {
-            for (const std::unique_ptr<Launch_Job>& Job : *Jobs)
-                Job->Run_Blocks(Block_Run{Grid, Block, First, Count});
+            (*Work)(Part);
         } catch (...) {
             Failed.store(true, std::memory_order_relaxed);
-            Next_Take.store(Take_Total, std::memory_order_relaxed);
+            Next_Part.store(Part_Count, std::memory_order_relaxed);
             return;
         }
     }
@@ -147,7 +127,7 @@ void Worker_Pool::Worker_Loop()
                 return;
             Seen = Generation;
         }
-        Take_Blocks();
+        Take_Parts();
         {
             std::lock_guard<std::mutex> Lock(Mutex);
             if (--Workers_Busy == 0)

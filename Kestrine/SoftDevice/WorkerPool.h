@@ -1,15 +1,14 @@
-// The software device's workers: one thread per core, created once, shared by every launch.
+// The software device's workers: one thread per core, created once, shared by everything the device
+// runs. The pool knows only numbered parts of some work; what a part is, its caller decides.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include "LaunchJob.h"
 
 namespace Soft_Device {
 
@@ -17,13 +16,14 @@ class Worker_Pool {
 public:
     static Worker_Pool& Instance();
 
-    // Threads that run blocks, the calling thread included.
+    // Threads that run parts, the calling thread included.
     unsigned Thread_Count() const { return static_cast<unsigned>(Workers.size()) + 1; }
 
-    // Runs every block of the grid for each job, the jobs in order for each block, and returns when
-    // all have run (true) or one failed (false). The caller works too, so a launch costs one wake-up
-    // of the others, not a hand-over and a wait.
-    bool Run(const std::vector<std::unique_ptr<Launch_Job>>& Jobs, dim3 Grid, dim3 Block);
+    // Runs Run_Part for every part from 0 to Parts - 1, each once, in any order and on any thread,
+    // and returns when all have run (true) or one threw (false, and the parts not yet taken never
+    // run). The caller works too, so a run costs one wake-up of the others, not a hand-over and a
+    // wait. One run at a time, whoever calls.
+    bool Run(std::uint64_t Parts, const std::function<void(std::uint64_t Part)>& Run_Part);
 
     ~Worker_Pool();
     Worker_Pool(const Worker_Pool&) = delete;
@@ -32,10 +32,10 @@ public:
 private:
     Worker_Pool();
     void Worker_Loop();
-    void Take_Blocks() noexcept;
+    void Take_Parts() noexcept;
 
     std::vector<std::thread> Workers;
-    std::mutex Launch_Mutex; // one launch at a time, whoever calls
+    std::mutex Run_Mutex; // one run at a time, whoever calls
 
     std::mutex Mutex;
     std::condition_variable Work_Posted;
@@ -44,15 +44,10 @@ private:
     unsigned Workers_Busy = 0;
     bool Stopping = false;
 
-    // The launch in progress.
-    const std::vector<std::unique_ptr<Launch_Job>>* Jobs = nullptr;
-    dim3 Grid;
-    dim3 Block;
-    // The grid is taken in runs of up to Blocks_Per_Take blocks along x, never across rows of blocks.
-    unsigned Blocks_Per_Take = 1;
-    unsigned Takes_Per_Row = 1;
-    std::uint64_t Take_Total = 0;
-    std::atomic<std::uint64_t> Next_Take{0};
+    // The run in progress.
+    const std::function<void(std::uint64_t)>* Work = nullptr;
+    std::uint64_t Part_Count = 0;
+    std::atomic<std::uint64_t> Next_Part{0};
     std::atomic<bool> Failed{false};
 };
 

@@ -5,7 +5,7 @@
 // M_p <= 1/2, f^p maps the disk of radius r about w_0 into the one of radius r / 2: the orbit of z comes
 // back into the disk every p steps and never leaves the disks of radius M_k r about the cycle, so it
 // never escapes when every |w_k| + M_k r is below the escape radius.
-#include "DeepInterior.h"
+#include "JuliaTrap.h"
 
 #include <cmath>
 #include <complex>
