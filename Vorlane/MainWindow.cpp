@@ -5,6 +5,7 @@
 #include <QGraphicsScene>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
@@ -25,6 +26,9 @@
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), Ui(new Ui_MainWindow)
 {
     Ui->setupUi(this);
+    // The count in use in full: the form's 60 pixels hold seven digits, counts have up to ten (the
+    // widget's maximum grows with its minimum).
+    Ui->Lab_Val_Iter->setMinimumWidth(Ui->Lab_Val_Iter->fontMetrics().horizontalAdvance(QStringLiteral("2147483647")));
     QPixmap Black(1200, 800);
     Black.fill(Qt::black);
     Pixmap_Item = new QGraphicsPixmapItem(Black);
@@ -89,6 +93,10 @@ void MainWindow::Set_Up_Scheduler()
     connect(Scheduler, &Render_Scheduler::Progress, this, [this](int Per_Cent) { Status->Show_Progress(Per_Cent); });
     connect(Scheduler, &Render_Scheduler::Progress_Over, this, [this] { Status->Hide_Progress(); });
     connect(Scheduler, &Render_Scheduler::Failed, this, [this](const QString& Text) { Status->Tell(Text); });
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
+        if (Scheduler->Cancel())
+            Status->Tell(tr("Rendering cancelled: the picture is the last one; any change renders again"));
+    });
 }
 
 bool MainWindow::event(QEvent* e)

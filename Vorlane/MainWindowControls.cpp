@@ -93,15 +93,8 @@ void MainWindow::Julia_Slide_I()
     Scheduler->Request();
 }
 
-void MainWindow::Julia_Manual_R()
-{
-    Julia_Manual(Axis::Real, Ui->LineEdit_Julia_R);
-}
-
-void MainWindow::Julia_Manual_I()
-{
-    Julia_Manual(Axis::Imaginary, Ui->LineEdit_Julia_I);
-}
+void MainWindow::Julia_Manual_R() { Julia_Manual(Axis::Real, Ui->LineEdit_Julia_R); }
+void MainWindow::Julia_Manual_I() { Julia_Manual(Axis::Imaginary, Ui->LineEdit_Julia_I); }
 
 // A typed value is the one used and shown: the slider follows as near as its steps allow, without
 // rendering its own rounded value first, and the picture is rendered once. The float engine takes

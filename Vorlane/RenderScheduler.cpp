@@ -66,6 +66,17 @@ void Render_Scheduler::Request()
         Render_Timer->start();
 }
 
+bool Render_Scheduler::Cancel()
+{
+    if (!Render_Timer->isActive() && Deep_Generation == 0)
+        return false;
+    Render_Timer->stop();
+    ++Generation;
+    Deep->Want_Only(Generation);
+    Stop_Progress();
+    return true;
+}
+
 void Render_Scheduler::Stop_Progress()
 {
     if (Deep_Generation == 0)

@@ -42,6 +42,9 @@ public:
     // Only the colouring changed: kept counts of the same view are coloured anew without iterating,
     // anything else renders.
     void Recolour_Or_Render();
+    // The render waiting or in flight is dropped and the picture on screen stays; false when there
+    // was none. The next request renders again.
+    bool Cancel();
 
 signals:
     // A render began: with the float engine on the GUI thread, or the deep renderer on its worker.

@@ -329,7 +329,8 @@ private slots:
         auto* Slider = E.Get<QSlider>("Slide_NumIter");
         COMPARE_RENDERS(Renders_During([&] { Count->setValue(5000); }), 1);
         QCOMPARE(QList<int>({Slider->value(), Count->value()}), QList<int>({1000, 5000}));
-        QCOMPARE(E.Get<QLabel>("Lab_Val_Iter")->text(), QStringLiteral("5000"));
+        QLabel* Label = E.Get<QLabel>("Lab_Val_Iter");
+        QVERIFY(Label->text() == "5000" && Label->width() >= Label->fontMetrics().horizontalAdvance("2147483647"));
         // The threshold slider re-reads the iterations slider, which stands at its end for 5000.
         E.Get<QSlider>("Slide_Thresh")->setValue(3000);
         QCOMPARE(Count->value(), 5000);
@@ -367,6 +368,10 @@ private slots:
         QVERIFY2(Shallow >= 100 && Iterations_Said() > Shallow, qPrintable(QString("%1 %2").arg(Shallow).arg(Iterations_Said())));
         COMPARE_RENDERS(Renders_During([&] { E.Get<QCheckBox>("Check_Auto_Iterations")->setChecked(false); }), 1);
         QCOMPARE(Iterations_Said(), 100);
+        // Escape drops the render asked for, and says so.
+        QVERIFY(QTest::qWaitForWindowActive(&E.Window));
+        COMPARE_RENDERS(Renders_During([&] { Count->setValue(3000), QTest::keyClick(&E.Window, Qt::Key_Escape); }), 0);
+        QVERIFY(E.Get<QLabel>("Status_Notice")->text().startsWith("Rendering cancelled"));
     }
 };
 

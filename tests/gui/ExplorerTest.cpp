@@ -143,6 +143,11 @@ private slots:
         while (Burst.elapsed() < 700)
             X.Move(0.01, 0), S.Request(), QTest::qWait(10);
         QVERIFY2(Started.count() >= 2, qPrintable(QString::number(Started.count())));
+        // A cancelled render never starts; with none waiting there is nothing to cancel.
+        S.Request(), Started.clear();
+        QVERIFY(S.Cancel());
+        QTest::qWait(300);
+        QVERIFY(Started.isEmpty() && !S.Cancel());
     }
 
     // A deep picture finished for a view the user has left never reaches the screen, and Stale's
@@ -188,6 +193,16 @@ private slots:
         QVERIFY(Settled(S, Started, Over));
         QCOMPARE(Started.count(), 1);
         QCOMPARE(Started[0][0].toBool(), false);
+
+        // A deep render cancelled in flight ends its progress and never shows its picture.
+        X.Settings.Colouring = Kestrine_Deep::Colouring::Smooth, X.Zoom(0.5), S.Request();
+        Started.clear(), Over.clear(), Ready.clear();
+        QVERIFY(QTest::qWaitFor([&] { return !Started.isEmpty(); }, 10000));
+        QVERIFY(S.Cancel());
+        QCOMPARE(Over.count(), 1);
+        QTest::qWait(1000);
+        for (const QList<QVariant>& Picture : Ready)
+            QVERIFY(!Picture[1].toBool());
     }
 };
 
