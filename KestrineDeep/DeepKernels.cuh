@@ -48,6 +48,8 @@ struct Deep_Launch {
     const Orbit_Point* Z;
     const Orbit_Point* D;
     int Length;
+    // 0, or the period the reference repeats with past Length (ReferenceOrbit.h).
+    int Period;
     const Approximation_Step* Table;
     int Levels;
     int First_Step;
@@ -298,6 +300,10 @@ __device__ __forceinline__ bool Walk_Once(const Deep_Launch& P, Pixel_Walk& W, t
         ++W.Count;
         ++W.Stepped;
     }
+    // A reference that repeats goes on from the same point a period back: the same Z and D, so the
+    // walk is the one along the whole orbit.
+    if (P.Period > 0 && W.m == P.Length)
+        W.m -= P.Period;
     // Back to the reference's start when the pixel is nearer to it than to the reference's
     // current point: z - Z(0) = D(m) + δ is then the smaller difference.
     if (W.m < P.Length) {

@@ -200,7 +200,9 @@ Render_Status Deep_Renderer::State::Run(const Deep_View& View, const Render_Opti
     Total.store(static_cast<std::int64_t>(Pixels));
 
     if (!Prepare_Reference(View, Options)) {
-        Message = Cancel_Requested.load() ? "cancelled" : Device.Failure("the reference orbit: out of memory");
+        Message = Cancel_Requested.load()      ? "cancelled"
+                  : !Orbit.Refusal().empty() ? Orbit.Refusal()
+                                             : Device.Failure("the reference orbit: out of memory");
         return Cancel_Requested.load() ? Render_Status::Cancelled : Render_Status::Failed;
     }
     if (!Allocate_Pixels(Pixels)) {
@@ -230,7 +232,8 @@ bool Deep_Renderer::State::Prepare_Reference(const Deep_View& View, const Render
 {
     Clock::time_point Start = Clock::now();
     bool Reused = false;
-    if (!Orbit.Prepare(View, std::max(Reference_Precision(View), Options.Reference_Bits), Cancel_Requested, Reused))
+    if (!Orbit.Prepare(View, std::max(Reference_Precision(View), Options.Reference_Bits), Options.Cycle_Kept,
+                       Cancel_Requested, Reused))
         return false;
     Stats.Reference_Seconds = Reused ? 0 : Seconds_Since(Start);
     Stats.Reference_Reused = Reused;
@@ -278,6 +281,7 @@ Deep_Launch Deep_Renderer::State::Launch_For(const Deep_View& View, const Render
     Launch.Z = Points.Data();
     Launch.D = Offsets.Data();
     Launch.Length = static_cast<int>(Orbit.Length());
+    Launch.Period = static_cast<int>(Orbit.Period());
     Launch.Table = Steps.Data();
     Launch.Entry_Radius_Squared = Entry_Radii.Data();
     Launch.Approximate = Options.Approximation && Table.Levels > 0;

@@ -59,6 +59,10 @@ struct Render_Options {
     // Views about one centre that all take the deepest one's Reference_Bits_For share one orbit, and
     // each gets the same picture whichever of them were rendered before it.
     long Reference_Bits = 0;
+    // A reference orbit that comes back to itself exactly is stored this many steps at least (0: a
+    // million, or the count), then stepped around its cycle. Pictures are the same whatever the
+    // length; a small one tests just that.
+    std::int64_t Cycle_Kept = 0;
 };
 
 constexpr long Most_Reference_Bits = 1L << 21;

@@ -268,6 +268,49 @@ TEST(DeepRenderer, InteriorCheckChangesNoEscape)
     }
 }
 
+// A centre caught by an attracting cycle: its reference stops once it comes back to itself, so that
+// 2^31 - 1 iterations take little memory. Stepped around the cycle from a short stored orbit, a view
+// whose pixels escape long after gives the very counts of the whole orbit walked step by step, and
+// with the table the model's picture.
+TEST(DeepRenderer, CyclesBoundTheReference)
+{
+    Deep_Renderer Renderer;
+    const Deep_View Inside = Mandelbrot("-0.1", "0.1", "1e-3", 64, 40, 2147483647);
+    const Deep_Picture All = Render(Renderer, Inside);
+    EXPECT_LE(Renderer.Last_Stats().Reference_Length, 1 << 20);
+    for (const auto Count : All.Counts)
+        ASSERT_EQ(Count, Inside.Iterations);
+
+    // A period-37 minibrot near -2, 1e-43 across, about its nucleus: the orbit settles within a few
+    // hundred steps, and the pixels about the minibrot escape long after. The basilica's Julia set
+    // beside the edge of its middle: a Julia reference's offsets are its own, not its points. Gone back
+    // to the start instead of around the cycle, the pixels would lose their offsets from the centre.
+    const Misiurewicz::Point Nucleus = Misiurewicz::Find(0, 37, "-1.99999999999999999999921626", "0", 300);
+    ASSERT_FALSE(Nucleus.Re.empty());
+    Deep_View Minibrot = Mandelbrot(Nucleus.Re, "0", "1.5e-43", 80, 50, 20000);
+    Minibrot.Threshold = 5; // z = 2 and -2 lie on its orbit
+    Deep_View Basilica = Julia("0.61803", "0.00001", "1e-5", 20000);
+    Basilica.C_Re = "-1", Basilica.C_Im = "0";
+    for (const Deep_View& View : {Minibrot, Basilica}) {
+        Render_Options Whole{false}, Short{false};
+        Short.Cycle_Kept = 1;
+        Deep_Renderer Walking, Stepping;
+        const Deep_Picture Walked = Render(Walking, View, Whole);
+        const Deep_Picture Stepped_Around = Render(Stepping, View, Short);
+        const std::int64_t Stored = Stepping.Last_Stats().Reference_Length;
+        ASSERT_LT(Stored, View.Iterations / 2);
+        std::size_t Past_The_Orbit = 0;
+        for (const auto Count : Walked.Counts)
+            Past_The_Orbit += Count > Stored && Count < View.Iterations;
+        EXPECT_GE(Past_The_Orbit, 10u) << View.Centre_Re << ": stored " << Stored;
+        EXPECT_EQ(Stepped_Around.Counts, Walked.Counts) << View.Centre_Re;
+        EXPECT_EQ(Stepped_Around.Smooth, Walked.Smooth) << View.Centre_Re;
+        Deep_Renderer Tabled;
+        Short.Approximation = true;
+        Expect_Model("stepped around the cycle", Render(Tabled, View, Short), Sample(View));
+    }
+}
+
 TEST(DeepRenderer, Refusals)
 {
     // Each with a word the message must name.
