@@ -116,7 +116,8 @@ std::int64_t Explorer::Iterations_In_Use() const
 
 bool Explorer::Deep_Needed() const
 {
-    return Settings.Colouring != Kestrine_Deep::Colouring::Table || !Float_Resolves(Here.Edges(), Image_Columns, Image_Rows);
+    return Settings.Colouring != Kestrine_Deep::Colouring::Table || Iterations_In_Use() > Most_Float_Iterations ||
+           !Float_Resolves(Here.Edges(), Image_Columns, Image_Rows);
 }
 
 Kestrine_Deep::Deep_View Explorer::Deep_View_At(int Columns, int Rows) const

@@ -81,9 +81,12 @@ public:
 
     // The iterations the picture gets: the user's count, or the depth's when it follows the depth.
     std::int64_t Iterations_In_Use() const;
-    // Whether the deep renderer draws the picture: a colouring only it has, or a view finer than
-    // single precision resolves.
+    // Whether the deep renderer draws the picture: a colouring only it has, a view finer than single
+    // precision resolves, or more iterations than the slider reaches. The float engine renders on the
+    // window's thread and cannot be stopped once started, which is fine for the slider's counts; a dearer
+    // picture goes to the worker, where newer input or Escape stops it and the window keeps answering.
     bool Deep_Needed() const;
+    static constexpr std::int64_t Most_Float_Iterations = 1000;
     // The deep renderer's view of the place at Columns x Rows, every bit of the extents kept.
     Kestrine_Deep::Deep_View Deep_View_At(int Columns, int Rows) const;
     // The place at every Step-th pixel of the picture, the centre the picture's.

@@ -3,6 +3,7 @@
 // and colours changed on kept counts against a full render of the same view.
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 #include <thread>
 
@@ -148,6 +149,28 @@ private slots:
         QVERIFY(S.Cancel());
         QTest::qWait(300);
         QVERIFY(Started.isEmpty() && !S.Cancel());
+
+        // Past the slider's counts the worker renders even a float picture: the window's thread goes
+        // on turning, and a newer view stops the render. The middle pixel lies on the parabolic point
+        // -3/4, which no cycle catches: it alone takes seconds.
+        X.Settings.Mandelbrot = true, X.Set_Image_Size(161, 121), X.Set_Centre("-0.75", "0");
+        X.Settings.Iterations = Explorer::Most_Float_Iterations, S.Request();
+        QVERIFY(Settled(S, Started, Over));
+        QCOMPARE(Started.last()[0].toBool(), false);
+        Started.clear(), Over.clear();
+        X.Settings.Iterations = std::numeric_limits<int>::max(), S.Request();
+        QVERIFY(QTest::qWaitFor([&] { return !Started.isEmpty(); }, 10000));
+        QVERIFY(Started.last()[0].toBool());
+        int Ticks = 0;
+        QTimer Ticking;
+        QObject::connect(&Ticking, &QTimer::timeout, [&] { ++Ticks; });
+        Ticking.start(10);
+        QTest::qWait(500);
+        QVERIFY2(Ticks >= 20 && Over.isEmpty(), qPrintable(QString::number(Ticks)));
+        X.Zoom(0.5), S.Request();
+        QCOMPARE(Over.count(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return Started.count() == 2; }, 10000));
+        QVERIFY(S.Cancel());
     }
 
     // A deep picture finished for a view the user has left never reaches the screen, and Stale's
