@@ -42,6 +42,10 @@ void MainWindow::Open_Position_File(const QString& Path)
         Open_Position_Text(QString::fromStdString(Text), Path);
         return;
     }
+    if (Picture_Without_Place(Path)) {
+        Message(Box::Warning, tr("%1 carries no position: only PNG pictures carry one.").arg(Path));
+        return;
+    }
     QFile File(Path);
     if (!File.open(QIODevice::ReadOnly)) {
         Message(Box::Warning, tr("%1 could not be opened: %2.").arg(Path, File.errorString()));
@@ -70,15 +74,18 @@ void MainWindow::Save_Picture()
     const QString Path = Ask_Picture_Path(this, Explore.Settings.Mandelbrot);
     if (Path.isEmpty())
         return;
-    // The picture carries its place: opening it returns there.
+    // A PNG carries its place: opening it returns there.
     const QImage& Picture = Scheduler->Picture();
-    QImage Tagged = Picture;
-    Tagged.setText(QString::fromLatin1(Position_Picture_Key), QString::fromStdString(Position_Text(Explore.Current_Position())));
-    const Saved_Picture Saved = Write_Picture(Tagged, Path);
+    const Saved_Picture Saved =
+        Write_Picture(Picture, Path, QString::fromStdString(Position_Text(Explore.Current_Position())));
     if (!Saved.Problem.isEmpty())
         Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Saved.Path, Saved.Problem));
     else
-        Status->Tell(tr("Saved %1 (%2 x %3)").arg(Saved.Path).arg(Picture.width()).arg(Picture.height()));
+        Status->Tell(tr("Saved %1 (%2 x %3)%4")
+                         .arg(Saved.Path)
+                         .arg(Picture.width())
+                         .arg(Picture.height())
+                         .arg(Saved.With_Place ? QString() : tr("; only PNG pictures carry their position")));
 }
 
 void MainWindow::Report_Device()

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "FileDialogs.h"
+#include "Position.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ QString Ask_Picture_Path(QWidget* Parent, bool Mandelbrot)
 
 // The file is written aside and put in place only when complete, so a failure leaves any file of
 // that name as it was.
-Saved_Picture Write_Picture(const QImage& Picture, const QString& Path)
+Saved_Picture Write_Picture(const QImage& Picture, const QString& Path, const QString& Position_Text)
 {
     Saved_Picture Saved{Path, {}};
     if (QFileInfo(Saved.Path).suffix().isEmpty())
@@ -46,6 +47,9 @@ Saved_Picture Write_Picture(const QImage& Picture, const QString& Path)
         QImageWriter Writer(&File, Format);
         QImage Full_Size = Picture;
         Full_Size.setDevicePixelRatio(1.0);
+        Saved.With_Place = Format == "png";
+        if (Saved.With_Place)
+            Full_Size.setText(QString::fromLatin1(Position_Picture_Key), Position_Text);
         if (!File.open(QIODevice::WriteOnly))
             Saved.Problem = File.errorString();
         else if (!Writer.write(Full_Size))
@@ -54,4 +58,10 @@ Saved_Picture Write_Picture(const QImage& Picture, const QString& Path)
             Saved.Problem = File.errorString();
     }
     return Saved;
+}
+
+bool Picture_Without_Place(const QString& Path)
+{
+    static const QStringList Formats{"jpg", "jpeg", "bmp", "tif", "tiff"};
+    return Formats.contains(QFileInfo(Path).suffix().toLower());
 }

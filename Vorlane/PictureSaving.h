@@ -11,9 +11,15 @@ class QWidget;
 QString Ask_Picture_Path(QWidget* Parent, bool Mandelbrot);
 
 struct Saved_Picture {
-    QString Path;    // where it was written, with the extension added when the name had none
-    QString Problem; // empty when it was written
+    QString Path;          // where it was written, with the extension added when the name had none
+    QString Problem;       // empty when it was written
+    bool With_Place = false; // whether the file carries the position
 };
 
-// Writes Picture at full resolution in the format its extension names (PNG without one).
-Saved_Picture Write_Picture(const QImage& Picture, const QString& Path);
+// Writes Picture at full resolution in the format its extension names (PNG without one). A PNG
+// carries Position_Text in a text chunk; other formats carry no position (a JPEG's comment keeps no
+// line breaks, BMP has no room for one).
+Saved_Picture Write_Picture(const QImage& Picture, const QString& Path, const QString& Position_Text);
+
+// Whether Path names a picture format that carries no position (Open Position says so).
+bool Picture_Without_Place(const QString& Path);

@@ -251,7 +251,10 @@ private slots:
         // Said beside the status read-out, which the pointer does not disturb.
         auto Notice = [&] { return E.Get<QLabel>("Status_Notice")->text(); };
         const QSize Size = Device_Size(E.View());
-        const QString Saved = QString("Saved %1 (%2 x %3)").arg(Folder.filePath("picture.bmp")).arg(Size.width()).arg(Size.height());
+        const QString Saved = QString("Saved %1 (%2 x %3); only PNG pictures carry their position")
+                                  .arg(Folder.filePath("picture.bmp"))
+                                  .arg(Size.width())
+                                  .arg(Size.height());
         QCOMPARE(Notice(), Saved);
 
         // A format that cannot be written, or a place where nothing can be written: a message, and

@@ -135,12 +135,20 @@ private slots:
         QVERIFY(Bad.open(QIODevice::WriteOnly));
         Bad.write("set = spiral\ncentre-re = 0\ncentre-im = 0\nwidth = 1\n");
         Bad.close();
-        const int Boxes = E.Boxes.Seen.size();
-        E.Boxes.File_To_Choose = Bad.fileName();
-        COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Open_Position")->trigger(); }), 0);
-        QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
-        QVERIFY2(E.Boxes.Seen.last().Text.contains("line 1: set"), qPrintable(E.Boxes.Seen.last().Text));
-        QVERIFY(Same_Picture(E.Shown(), Deep_Picture));
+        // A JPEG is saved without a position (its comment would lose the lines) and opened with a
+        // word on why.
+        const QString Jpeg = Folder.filePath("picture.jpg");
+        E.Boxes.File_To_Choose = Jpeg;
+        E.Get<QAction>("Action_Save_Picture")->trigger();
+        QVERIFY(QImageReader(Jpeg).textKeys().isEmpty());
+        for (const auto& [File, Said] : {std::pair{Bad.fileName(), "line 1: set"}, {Jpeg, "only PNG"}}) {
+            const int Boxes = E.Boxes.Seen.size();
+            E.Boxes.File_To_Choose = File;
+            COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Open_Position")->trigger(); }), 0);
+            QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
+            QVERIFY2(E.Boxes.Seen.last().Text.contains(Said), qPrintable(E.Boxes.Seen.last().Text));
+            QVERIFY(Same_Picture(E.Shown(), Deep_Picture));
+        }
     }
 
     // A file named on the command line opens once the window is first shown, as Open Position opens
