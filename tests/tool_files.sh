@@ -26,6 +26,13 @@ for option in "--out $W/old.ppm" "--engine deep --counts $W/old.ppm" "--engine d
     [ -z "$(ls "$W" | grep part)" ] || fail "$option left $(ls "$W")"
 done
 
+# The same past a progress bar: the bar's line is ended before the message. The pixel on the
+# parabolic point -3/4 runs all its iterations, so that the bar shows (after a second).
+error=$( (ulimit -f 0 && eval "$RENDER --engine deep --mandelbrot --center -0.7 0 --width 0.1 --size 33x25 \
+    --iterations 25000000 --progress --out $W/old.ppm") 2>&1 >/dev/null) || true
+[[ "$error" == *"%"* ]] || fail "no progress bar: $error"
+grep -q '^kestrine-render: cannot write .*File too large' <<<"$error" || fail "the message shares the bar's line: $error"
+
 render --out "$W/reference.ppm" >/dev/null
 mkfifo "$W/pipe.ppm"
 cat "$W/pipe.ppm" >"$W/through-pipe" &

@@ -146,7 +146,7 @@ Deep_View Deep_View_Of(const Request& R)
 }
 
 int Render_Deep(const Request& R, Engines& With, const Render_Options& Options, const Progress_Watch& Watch,
-                Render_Report& Report)
+                const std::function<void()>& Watch_Over, Render_Report& Report)
 {
     const Deep_View View = Deep_View_Of(R);
     const std::string Refusal = Check_View(View);
@@ -162,6 +162,7 @@ int Render_Deep(const Request& R, Engines& With, const Render_Options& Options, 
     Deep_Picture Picture;
     std::string Message;
     const Render_Status Status = Render_Watched(Renderer, View, Options, Watch, Picture, Message);
+    Watch_Over();
     if (Status != Render_Status::Finished) {
         const bool Refused = Status == Render_Status::Refused;
         Complain((Refused ? "the deep engine refuses the view: " : "the render did not finish: ") + Message);
@@ -192,10 +193,12 @@ int Render_Deep(const Request& R)
         if (Bar && So_Far >= Bar_Delay_Seconds)
             Shown.Draw(Progress, So_Far);
     };
+    const auto Watch_Over = [&] {
+        if (Shown.Drawn()) // and so the renderer made
+            Shown.Finish(With.Deep().Progress(), Seconds);
+    };
     Render_Report Report;
-    const int Status = Render_Deep(R, With, Options, Watch, Report);
-    if (Shown.Drawn()) // and so the renderer made
-        Shown.Finish(With.Deep().Progress(), Seconds);
+    const int Status = Render_Deep(R, With, Options, Watch, Watch_Over, Report);
     if (Status != 0)
         return Status;
     std::printf("%s\n", Report.Line.c_str());

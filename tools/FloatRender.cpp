@@ -45,7 +45,7 @@ bool Read_Numbers(const Request& R, Float_Numbers& N)
 
 } // namespace
 
-int Render_Float(const Request& R, Engines& With, Render_Report& Report)
+int Render_Float(const Request& R, Engines& With, const std::function<void()>& Watch_Over, Render_Report& Report)
 {
     Float_Numbers N{};
     if (!Read_Numbers(R, N))
@@ -62,6 +62,7 @@ int Render_Float(const Request& R, Engines& With, Render_Report& Report)
         Engine.Compute_MandelBrot(N.Threshold, R.Iterations, 50);
     else
         Engine.Compute_Julia(N.Threshold, R.Iterations, 50, N.C_Real, N.C_Imag);
+    Watch_Over();
     if (!Engine.Host_Image || Engine.Width != R.Width || Engine.Height != R.Height) {
         Complain("the engine cannot hold a " + std::to_string(R.Width) + " x " + std::to_string(R.Height) + " image");
         return 1;

@@ -127,8 +127,9 @@ int Render_Frames(const Request& R)
             Bar.Draw(Frame, i, Count, Progress.Total > 0 ? double(Progress.Done) / double(Progress.Total) : 0, Seconds());
         };
         Render_Report Report;
-        const int Status = Chosen == Engine::Deep ? Render_Deep(Each, With, Options, Watch, Report)
-                                                  : Render_Float(Each, With, Report);
+        const auto Watch_Over = [&] { Bar.Clear(); };
+        const int Status = Chosen == Engine::Deep ? Render_Deep(Each, With, Options, Watch, Watch_Over, Report)
+                                                  : Render_Float(Each, With, Watch_Over, Report);
         Bar.Clear();
         if (Status != 0)
             return Status;

@@ -19,7 +19,7 @@ int Render_One(const Render_Tool::Request& R, Render_Tool::Engine Chosen)
         return Render_Deep(R);
     Engines With;
     Render_Report Report;
-    const int Status = Render_Float(R, With, Report);
+    const int Status = Render_Float(R, With, [] {}, Report);
     if (Status == 0)
         std::printf("%s\n", Report.Line.c_str());
     return Status;

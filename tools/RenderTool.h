@@ -97,10 +97,12 @@ struct Render_Report {
 // Called now and then while a deep render runs: its progress, and the seconds since it started.
 using Progress_Watch = std::function<void(const Kestrine_Deep::Render_Progress& Progress, double Seconds)>;
 
-// Each renders R and writes its files; the process's exit status (having said why, unless 0).
-int Render_Float(const Request& R, Engines& With, Render_Report& Report);
+// Each renders R and writes its files; the process's exit status (having said why, unless 0). Each
+// calls Watch_Over once the render has returned, before anything is said or written, so that a
+// progress line is ended first and every message starts a line of its own.
+int Render_Float(const Request& R, Engines& With, const std::function<void()>& Watch_Over, Render_Report& Report);
 int Render_Deep(const Request& R, Engines& With, const Kestrine_Deep::Render_Options& Options,
-                const Progress_Watch& Watch, Render_Report& Report);
+                const Progress_Watch& Watch, const std::function<void()>& Watch_Over, Render_Report& Report);
 // The one render of R, with a progress bar for a deep render that takes a while.
 int Render_Deep(const Request& R);
 
