@@ -153,7 +153,8 @@ void Deep_Renderer::Cancel()
 
 Render_Progress Deep_Renderer::Progress() const
 {
-    return Render_Progress{Self->Done.load(), Self->Total.load()};
+    const std::int64_t Wanted = Self->Orbit.Steps_Wanted();
+    return Render_Progress{Self->Done.load(), Self->Total.load(), Wanted > 0 ? Self->Orbit.Steps_Made() : 0, Wanted};
 }
 
 const Render_Stats& Deep_Renderer::Last_Stats() const

@@ -101,6 +101,9 @@ struct Render_Stats {
 struct Render_Progress {
     std::int64_t Done = 0;  // pixels finished
     std::int64_t Total = 0; // pixels of the render in progress (or of the last one)
+    // While the reference orbit is computed, before any pixel: its steps so far, and the most it may
+    // take (the count, or what memory allows; it stops earlier where it escapes or settles). 0 else.
+    std::int64_t Reference_Done = 0, Reference_Total = 0;
 };
 
 class KESTRINE_DEEP_EXPORT Deep_Renderer {

@@ -84,15 +84,18 @@ bool Reference_Orbit::Prepare(const Deep_View& View, long Precision, std::int64_
     Why_Not.clear();
     if (Reused)
         return true;
+    Wanted.store(std::min<std::int64_t>(View.Iterations, Most_Points()));
+    bool Extended = false;
     try {
         if (!Same_Point || Bits < Precision)
             Start(View, Precision);
         ++Changes;
-        return Extend(View.Iterations, Kept > 0 ? Kept : Least_Kept, Cancelled);
+        Extended = Extend(View.Iterations, Kept > 0 ? Kept : Least_Kept, Cancelled);
     } catch (const std::bad_alloc&) {
         Clear();
-        return false;
     }
+    Wanted.store(0);
+    return Extended;
 }
 
 void Reference_Orbit::Start(const Deep_View& View, long Precision)
@@ -137,8 +140,11 @@ bool Reference_Orbit::Extend(std::int64_t Iterations, std::int64_t Kept, const s
     Z.reserve(Room);
     D.reserve(Room);
     while (!Escaped && Cycle == 0 && Length() < Iterations) {
-        if (Length() % 4096 == 0 && Cancelled.load(std::memory_order_relaxed))
-            return false;
+        if (Length() % 4096 == 0) {
+            Made.store(Length(), std::memory_order_relaxed);
+            if (Cancelled.load(std::memory_order_relaxed))
+                return false;
+        }
         if (Length() >= Most_Points()) {
             Why_Not = "the reference orbit: more than " + std::to_string(Most_Points()) +
                       " steps without escaping or settling on a cycle, more than a quarter of this machine's memory";

@@ -46,6 +46,10 @@ public:
     const std::vector<Orbit_Point>& Points() const { return Z; }
     const std::vector<Orbit_Point>& Offsets() const { return D; }
     std::int64_t Length() const { return static_cast<std::int64_t>(Z.size()) - 1; }
+    // For another thread to follow Prepare: the length as last told (every few thousand steps), and
+    // the most it may reach (0 while no steps are being made).
+    std::int64_t Steps_Made() const { return Made.load(std::memory_order_relaxed); }
+    std::int64_t Steps_Wanted() const { return Wanted.load(std::memory_order_relaxed); }
     // 0, or the period the orbit repeats with past Length.
     std::int64_t Period() const { return Cycle; }
     // The most points an orbit may hold: a quarter of the machine's memory for its points and offsets.
@@ -74,6 +78,7 @@ private:
     // moves on.
     std::int64_t Mark = 0, Power = 1;
     std::string Why_Not;
+    std::atomic<std::int64_t> Made{0}, Wanted{0};
     // What the orbit belongs to: reused only for the very same view text and escape test.
     Fractal_Set Set = Fractal_Set::Mandelbrot;
     std::string Key_Centre_Re, Key_Centre_Im, Key_C_Re, Key_C_Im;

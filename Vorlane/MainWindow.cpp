@@ -90,7 +90,8 @@ void MainWindow::Set_Up_Scheduler()
     Scheduler = new Render_Scheduler(Explore, this);
     connect(Scheduler, &Render_Scheduler::Picture_Ready, this, [this](const QImage& Image) { Show_Picture(Image); });
     connect(Scheduler, &Render_Scheduler::Waiting, this, &MainWindow::Show_Moved_Picture);
-    connect(Scheduler, &Render_Scheduler::Progress, this, [this](int Per_Cent) { Status->Show_Progress(Per_Cent); });
+    connect(Scheduler, &Render_Scheduler::Progress, this,
+            [this](int Per_Cent, bool Reference) { Status->Show_Progress(Per_Cent, Reference); });
     connect(Scheduler, &Render_Scheduler::Progress_Over, this, [this] { Status->Hide_Progress(); });
     connect(Scheduler, &Render_Scheduler::Failed, this, [this](const QString& Text) { Status->Tell(Text); });
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {

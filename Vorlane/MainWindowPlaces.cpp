@@ -81,11 +81,7 @@ void MainWindow::Save_Picture()
     if (!Saved.Problem.isEmpty())
         Message(Box::Warning, tr("The picture could not be saved to %1: %2.").arg(Saved.Path, Saved.Problem));
     else
-        Status->Tell(tr("Saved %1 (%2 x %3)%4")
-                         .arg(Saved.Path)
-                         .arg(Picture.width())
-                         .arg(Picture.height())
-                         .arg(Saved.With_Place ? QString() : tr("; only PNG pictures carry their position")));
+        Status->Tell(Saved_Notice(Saved, Picture.size()));
 }
 
 void MainWindow::Report_Device()

@@ -60,6 +60,12 @@ Saved_Picture Write_Picture(const QImage& Picture, const QString& Path, const QS
     return Saved;
 }
 
+QString Saved_Notice(const Saved_Picture& Saved, QSize Size)
+{
+    const QString Without_Place = Saved.With_Place ? QString() : Tr("; only PNG pictures carry their position");
+    return Tr("Saved %1 (%2 x %3)%4").arg(Saved.Path).arg(Size.width()).arg(Size.height()).arg(Without_Place);
+}
+
 bool Picture_Without_Place(const QString& Path)
 {
     static const QStringList Formats{"jpg", "jpeg", "bmp", "tif", "tiff"};

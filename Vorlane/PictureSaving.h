@@ -21,5 +21,8 @@ struct Saved_Picture {
 // line breaks, BMP has no room for one).
 Saved_Picture Write_Picture(const QImage& Picture, const QString& Path, const QString& Position_Text);
 
+// The status line's word on a picture of Size written.
+QString Saved_Notice(const Saved_Picture& Saved, QSize Size);
+
 // Whether Path names a picture format that carries no position (Open Position says so).
 bool Picture_Without_Place(const QString& Path);

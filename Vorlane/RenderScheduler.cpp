@@ -46,7 +46,10 @@ Render_Scheduler::Render_Scheduler(Explorer& Place, QObject* Parent)
     Progress_Timer->setInterval(Progress_Milliseconds);
     connect(Progress_Timer, &QTimer::timeout, this, [this] {
         const Kestrine_Deep::Render_Progress Done = Deep->Progress();
-        emit Progress(Done.Total > 0 ? int(100 * Done.Done / Done.Total) : 0);
+        if (Done.Reference_Total > 0)
+            emit Progress(int(100 * Done.Reference_Done / Done.Reference_Total), true);
+        else
+            emit Progress(Done.Total > 0 ? int(100 * Done.Done / Done.Total) : 0, false);
     });
     Deep = std::make_unique<Deep_Worker>(this, [this](const Deep_Result& Result) { Take_Deep_Result(Result); });
 }
@@ -148,7 +151,7 @@ void Render_Scheduler::Start_Deep_Render()
                                       << "colouring" << Kestrine_Deep::Colouring_Name(Job.Mode) << "size" << Columns << Rows;
     emit Started(true);
     Deep->Start(std::move(Job));
-    emit Progress(0);
+    emit Progress(0, false);
     Progress_Timer->start();
 }
 

@@ -55,8 +55,9 @@ signals:
     void Shown(bool Final);
     // A render is waiting: the picture on screen should follow the view until it comes.
     void Waiting();
-    // Per cent done of a deep render, from 0; Progress_Over when it ends or is dropped.
-    void Progress(int Per_Cent);
+    // Per cent done of a deep render, from 0: of its reference orbit's most steps while that is made
+    // (Reference true), then of its pixels; Progress_Over when it ends or is dropped.
+    void Progress(int Per_Cent, bool Reference);
     void Progress_Over();
     void Failed(const QString& Message);
 

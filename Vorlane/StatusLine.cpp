@@ -60,8 +60,9 @@ void Status_Line::Tell(const QString& Message)
     Expiry->start();
 }
 
-void Status_Line::Show_Progress(int Percent)
+void Status_Line::Show_Progress(int Percent, bool Reference)
 {
+    Progress->setFormat(Reference ? Tr("reference %p%") : QStringLiteral("%p%"));
     Progress->setValue(Percent);
     Progress->show();
 }

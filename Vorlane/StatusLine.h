@@ -36,7 +36,8 @@ public:
     void Show_Readout(const QString& Text);
     void Tell(const QString& Message);
     // A bar while a long render runs, hidden otherwise.
-    void Show_Progress(int Percent);
+    // Reference: the per cent is of the reference orbit's steps, and the bar says so.
+    void Show_Progress(int Percent, bool Reference);
     void Hide_Progress();
 
 private:

@@ -29,25 +29,31 @@ extern "C" void On_Interrupt(int)
 }
 
 // One line of stderr, redrawn in place when the percentage or the whole seconds change (so that a log
-// gets a line now and then, not one every poll): the pixels done and the seconds so far.
+// gets a line now and then, not one every poll): the reference orbit's steps while it is made, then
+// the pixels done, and the seconds so far.
 class Progress_Bar {
 public:
     void Draw(const Render_Progress& Progress, double Seconds)
     {
-        const double Done = Progress.Total > 0 ? double(Progress.Done) / double(Progress.Total) : 0.0;
+        const bool Reference = Progress.Reference_Total > 0;
+        const double Done = Reference        ? double(Progress.Reference_Done) / double(Progress.Reference_Total)
+                            : Progress.Total > 0 ? double(Progress.Done) / double(Progress.Total)
+                                                 : 0.0;
         const int Percent = static_cast<int>(Done * 100), Whole_Seconds = static_cast<int>(Seconds);
-        if (Was_Drawn && Percent == Last_Percent && Whole_Seconds == Last_Seconds)
+        if (Was_Drawn && Percent == Last_Percent && Whole_Seconds == Last_Seconds && Reference == Last_Reference)
             return;
         const int Filled = static_cast<int>(Done * Bar_Cells);
         char Cells[Bar_Cells + 1];
         for (int i = 0; i < Bar_Cells; ++i)
             Cells[i] = i < Filled ? '#' : '.';
         Cells[Bar_Cells] = '\0';
-        std::fprintf(stderr, "\r[%s] %3d%% %5d s", Cells, Percent, Whole_Seconds);
+        // Padded, so that the pixels' line covers the reference's.
+        std::fprintf(stderr, "\r[%s] %3d%% %5d s%-17s", Cells, Percent, Whole_Seconds, Reference ? ", reference orbit" : "");
         std::fflush(stderr);
         Was_Drawn = true;
         Last_Percent = Percent;
         Last_Seconds = Whole_Seconds;
+        Last_Reference = Reference;
     }
 
     bool Drawn() const { return Was_Drawn; }
@@ -63,6 +69,7 @@ public:
 private:
     bool Was_Drawn = false;
     int Last_Percent = -1, Last_Seconds = -1;
+    bool Last_Reference = false;
 };
 
 // Renders on a second thread while this one passes on an interrupt as a cancellation and, every poll,

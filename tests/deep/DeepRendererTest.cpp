@@ -371,6 +371,21 @@ TEST(DeepRenderer, Cancel)
     EXPECT_TRUE(Picture.Counts.empty() && Picture.Smooth.empty()) << Picture.Counts.size();
     EXPECT_FALSE(Message.empty());
 
+    // The parabolic point -3/4 never settles on a cycle exactly: its reference alone would take
+    // minutes. Its steps show as progress before any pixel's, and Cancel stops it too.
+    const Deep_View Parabolic = Mandelbrot("-0.75", "0", "1e-3", 64, 40, 2147483647);
+    Result = std::async(std::launch::async, [&] { return Renderer.Render(Parabolic, {}, Picture, Message); });
+    Render_Progress Reference;
+    for (const auto Begun = Clock::now(); Reference.Reference_Done == 0 && Clock::now() - Begun < std::chrono::seconds(10);)
+        Reference = Renderer.Progress();
+    EXPECT_GT(Reference.Reference_Done, 0);
+    EXPECT_GT(Reference.Reference_Total, Reference.Reference_Done);
+    EXPECT_EQ(Reference.Done, 0);
+    Renderer.Cancel();
+    ASSERT_EQ(Result.wait_for(std::chrono::seconds(2)), std::future_status::ready) << "the reference ignored Cancel";
+    EXPECT_EQ(Result.get(), Render_Status::Cancelled);
+    EXPECT_EQ(Renderer.Progress().Reference_Total, 0);
+
     // Afterwards the renderer is ready; a Cancel while idle does not reach the next render.
     const Deep_View Small = Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000);
     const Samples Model = Sample(Small);
