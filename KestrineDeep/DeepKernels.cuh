@@ -264,18 +264,24 @@ __device__ __forceinline__ bool Leave_Arithmetic(const Deep_Numbers::Scaled_Comp
     return d.Exp >= Double_From_Exponent;
 }
 
+// A turn's run not yet looked for in the table.
+constexpr int Level_Unknown = -2;
+
 // One turn of the walk (a run of the table or one step, then the rebase), for a pixel with budget
-// and iterations left. False when the step's candidate escaped.
+// and iterations left. False when the step's candidate escaped. Known_Level, where given, is
+// Longest_Run's answer for this very pixel state (the search is the costly part of a short run).
 template <typename Arithmetic>
 __device__ __forceinline__ bool Walk_Once(const Deep_Launch& P, Pixel_Walk& W, typename Arithmetic::Delta& d,
-                                          const typename Arithmetic::Delta& Delta_C)
+                                          const typename Arithmetic::Delta& Delta_C, int Known_Level = Level_Unknown)
 {
     if (W.m == P.Length) {
         d = Arithmetic::Plus(P.D[W.m], d);
         W.m = 0;
         ++W.Rebases;
     }
-    const int Level = P.Approximate ? Longest_Run<Arithmetic>(P, W.m, W.Count, d) : -1;
+    const int Level = Known_Level != Level_Unknown ? Known_Level
+                      : P.Approximate             ? Longest_Run<Arithmetic>(P, W.m, W.Count, d)
+                                                  : -1;
     if (Level >= 0) {
         const Approximation_Step& Run = P.Table[P.Level_Offset[Level] + ((W.m - P.First_Step) >> Level)];
         Deep_Numbers::Scaled_Complex Next = Run.A * Arithmetic::To_Scaled(d);

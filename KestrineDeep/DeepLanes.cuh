@@ -297,11 +297,11 @@ struct Lane_Walk {
         if (Run.Over(P)) {
             Run.End(P);
             Fill(P, i, Next, Last);
-        } else if (Flagged || !Run.Lanes_Take_Next(P)) {
+        } else if (const int Turn = Run.Next_Turn(P); Flagged || Turn != -1) {
             // Whatever the event, one turn at least on the scalar path, so that no lane can stop at the
             // same step for ever.
-            if (Run.Lanes_Take_Next(P))
-                Run.Take_Turn(P);
+            if (Turn == -1)
+                Run.Take_Turn(P, Turn);
             Walk_Aside(P, i, Next, Last);
         } else {
             Plan(P, i);

@@ -137,18 +137,21 @@ struct Pixel_Run {
         return Inside || W.Escaped || W.Budget <= 0 || W.Count >= P.Iterations;
     }
 
-    // Whether the next turn is a plain step in double that lanes take as the scalar walk would: no
-    // run of the table possible, not onto the reference's end, no move to the scaled type.
-    __device__ __forceinline__ bool Lanes_Take_Next(const Deep_Launch& P) const
+    // The next turn in double, where lanes could take it (not onto the reference's end, no move to the
+    // scaled type): the level of the table's run it takes, or -1 for a plain step, which the lanes take
+    // as the scalar walk would. Level_Unknown where lanes could not.
+    __device__ __forceinline__ int Next_Turn(const Deep_Launch& P) const
     {
-        return In_Double && !Leave_Arithmetic(d, !Scaled) && W.m < P.Length - 1 &&
-               !(P.Approximate && Longest_Run<Double_Arithmetic>(P, W.m, W.Count, d) >= 0);
+        if (!In_Double || Leave_Arithmetic(d, !Scaled) || W.m >= P.Length - 1)
+            return Level_Unknown;
+        return P.Approximate ? Longest_Run<Double_Arithmetic>(P, W.m, W.Count, d) : -1;
     }
 
-    // One plain turn in double, and what the probe makes of the point it reaches.
-    __device__ __forceinline__ void Take_Turn(const Deep_Launch& P)
+    // One turn in double (Level: Next_Turn's answer, where known), and what the probe makes of the
+    // point it reaches.
+    __device__ __forceinline__ void Take_Turn(const Deep_Launch& P, int Level = Level_Unknown)
     {
-        if (!Walk_Once<Double_Arithmetic>(P, W, d, Double_C))
+        if (!Walk_Once<Double_Arithmetic>(P, W, d, Double_C, Level))
             return;
         --W.Budget;
         if (Watch.Bar > 0 || Watch.Period > 0)
@@ -180,13 +183,14 @@ struct Pixel_Run {
     {
         while (!Over(P)) {
             if (In_Double) {
-                if (Lanes_Take_Next(P))
+                const int Turn = Next_Turn(P);
+                if (Turn == -1)
                     return;
                 if (Leave_Arithmetic(d, !Scaled)) {
                     e = Double_Arithmetic::To_Scaled(d);
                     In_Double = false;
                 } else {
-                    Take_Turn(P);
+                    Take_Turn(P, Turn);
                 }
             } else {
                 Walk<Scaled_Arithmetic>(P, W, e, Scaled_C, false);
