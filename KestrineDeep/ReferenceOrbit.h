@@ -17,15 +17,15 @@ struct Orbit_Point {
 };
 
 // Mandelbrot: Z(0) = 0, Z(m+1) = Z(m)^2 + centre. Julia: Z(0) = centre, Z(m+1) = Z(m)^2 + c. Kept up to
-// Length: the first point that fails the view's escape test, the iteration count, or the point where
-// the rounded orbit has settled on a cycle, whichever comes first. Offsets(m) = Z(m) - Z(0), computed
-// before rounding (for Mandelbrot the points themselves).
+// Length: the first point that fails the view's escape test, the iteration count, or a little past
+// the point where the full-precision orbit has come back to itself, whichever comes first.
+// Offsets(m) = Z(m) - Z(0), computed before rounding (for Mandelbrot the points themselves).
 //
 // A centre caught by an attracting cycle would otherwise be kept for every one of its iterations
-// (2^31 of them take 64 GiB): once the full-precision orbit comes back to a point exactly, the orbit
-// stops a little later (the cycle copied on) and Period says that Z(m) = Z(m - Period) and D(m) = D(m - Period) for every m past
-// Length. The kernels then step from Length back to Length - Period, to the very same numbers, so a
-// pixel walks exactly as along the whole orbit.
+// (2^31 of them take 64 GiB): once the full-precision orbit comes back to a point exactly, the cycle
+// is copied on a while and the orbit stops; Period then says that Z(m) = Z(m - Period) and
+// D(m) = D(m - Period) for every m past Length. The kernels step from Length back to
+// Length - Period, to the very same numbers, so a pixel walks exactly as along the whole orbit.
 class Reference_Orbit {
 public:
     Reference_Orbit();
