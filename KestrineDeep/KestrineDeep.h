@@ -104,6 +104,15 @@ struct Render_Progress {
     // While the reference orbit is computed, before any pixel: its steps so far, and the most it may
     // take (the count, or what memory allows; it stops earlier where it escapes or settles). 0 else.
     std::int64_t Reference_Done = 0, Reference_Total = 0;
+
+    bool Of_Reference() const { return Reference_Total > 0; }
+    // The share done, from 0 to 1, of the stage under way: the reference orbit's, else the pixels'.
+    double Share() const
+    {
+        return Of_Reference() ? double(Reference_Done) / double(Reference_Total)
+               : Total > 0    ? double(Done) / double(Total)
+                              : 0.0;
+    }
 };
 
 class KESTRINE_DEEP_EXPORT Deep_Renderer {

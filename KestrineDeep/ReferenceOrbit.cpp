@@ -140,16 +140,17 @@ bool Reference_Orbit::Extend(std::int64_t Iterations, std::int64_t Kept, const s
     Z.reserve(Room);
     D.reserve(Room);
     while (!Escaped && Cycle == 0 && Length() < Iterations) {
+        // Every few thousand steps: told to the progress, checked for a cancel and against the cap.
         if (Length() % 4096 == 0) {
             Made.store(Length(), std::memory_order_relaxed);
             if (Cancelled.load(std::memory_order_relaxed))
                 return false;
-        }
-        if (Length() >= Most_Points()) {
-            Why_Not = "the reference orbit: more than " + std::to_string(Most_Points()) +
-                      " steps without escaping or settling on a cycle, more than a quarter of this machine's memory";
-            Clear();
-            return false;
+            if (Length() >= Most_Points()) {
+                Why_Not = "the reference orbit: more than " + std::to_string(Most_Points()) +
+                          " steps without escaping or settling on a cycle, more than a quarter of this machine's memory";
+                Clear();
+                return false;
+            }
         }
         // Z <- Z^2 + C: three products.
         mpfr_mul(Product, X, Y, MPFR_RNDN);

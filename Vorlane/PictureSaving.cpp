@@ -17,6 +17,18 @@ QString Tr(const char* Text)
     return QCoreApplication::translate("MainWindow", Text);
 }
 
+// Only a PNG keeps a position: Qt writes other formats' text, where they have room for any, without
+// its line breaks.
+bool Carries_Place(const QByteArray& Format)
+{
+    return Format == "png";
+}
+
+QByteArray Format_Named_By(const QString& Path)
+{
+    return QFileInfo(Path).suffix().toLower().toLatin1();
+}
+
 } // namespace
 
 QString Ask_Picture_Path(QWidget* Parent, bool Mandelbrot)
@@ -37,7 +49,7 @@ Saved_Picture Write_Picture(const QImage& Picture, const QString& Path, const QS
     Saved_Picture Saved{Path, {}};
     if (QFileInfo(Saved.Path).suffix().isEmpty())
         Saved.Path += QStringLiteral(".png");
-    const QByteArray Format = QFileInfo(Saved.Path).suffix().toLower().toLatin1();
+    const QByteArray Format = Format_Named_By(Saved.Path);
     if (Picture.isNull()) {
         Saved.Problem = Tr("there is no picture yet");
     } else if (!QImageWriter::supportedImageFormats().contains(Format)) {
@@ -47,7 +59,7 @@ Saved_Picture Write_Picture(const QImage& Picture, const QString& Path, const QS
         QImageWriter Writer(&File, Format);
         QImage Full_Size = Picture;
         Full_Size.setDevicePixelRatio(1.0);
-        Saved.With_Place = Format == "png";
+        Saved.With_Place = Carries_Place(Format);
         if (Saved.With_Place)
             Full_Size.setText(QString::fromLatin1(Position_Picture_Key), Position_Text);
         if (!File.open(QIODevice::WriteOnly))
@@ -68,6 +80,6 @@ QString Saved_Notice(const Saved_Picture& Saved, QSize Size)
 
 bool Picture_Without_Place(const QString& Path)
 {
-    static const QStringList Formats{"jpg", "jpeg", "bmp", "tif", "tiff"};
-    return Formats.contains(QFileInfo(Path).suffix().toLower());
+    const QByteArray Format = Format_Named_By(Path);
+    return !Carries_Place(Format) && QImageWriter::supportedImageFormats().contains(Format);
 }

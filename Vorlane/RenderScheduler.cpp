@@ -46,10 +46,7 @@ Render_Scheduler::Render_Scheduler(Explorer& Place, QObject* Parent)
     Progress_Timer->setInterval(Progress_Milliseconds);
     connect(Progress_Timer, &QTimer::timeout, this, [this] {
         const Kestrine_Deep::Render_Progress Done = Deep->Progress();
-        if (Done.Reference_Total > 0)
-            emit Progress(int(100 * Done.Reference_Done / Done.Reference_Total), true);
-        else
-            emit Progress(Done.Total > 0 ? int(100 * Done.Done / Done.Total) : 0, false);
+        emit Progress(int(100 * Done.Share()), Done.Of_Reference());
     });
     Deep = std::make_unique<Deep_Worker>(this, [this](const Deep_Result& Result) { Take_Deep_Result(Result); });
 }

@@ -35,10 +35,8 @@ class Progress_Bar {
 public:
     void Draw(const Render_Progress& Progress, double Seconds)
     {
-        const bool Reference = Progress.Reference_Total > 0;
-        const double Done = Reference        ? double(Progress.Reference_Done) / double(Progress.Reference_Total)
-                            : Progress.Total > 0 ? double(Progress.Done) / double(Progress.Total)
-                                                 : 0.0;
+        const bool Reference = Progress.Of_Reference();
+        const double Done = Progress.Share();
         const int Percent = static_cast<int>(Done * 100), Whole_Seconds = static_cast<int>(Seconds);
         if (Was_Drawn && Percent == Last_Percent && Whole_Seconds == Last_Seconds && Reference == Last_Reference)
             return;
