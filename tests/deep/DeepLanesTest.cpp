@@ -1,8 +1,7 @@
 // The deep renderer on the software device in each lane set this CPU runs: every set must give every
 // pixel the very same count and smooth value, as each lane walks its pixel in the scalar walk's own
 // operations. Linked with the software device's objects, so that the test can choose the set.
-#include "KestrineDeep.h"
-#include "Misiurewicz.h"
+#include "DeepViews.h"
 
 #include <SoftControl.h>
 
@@ -14,42 +13,23 @@
 namespace {
 
 using namespace Kestrine_Deep;
+using namespace Deep_Views;
 using Soft_Device::Lane_Set;
-
-Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* Width, std::int64_t N)
-{
-    Deep_View View;
-    View.Centre_Re = Re, View.Centre_Im = Im, View.Width = Width;
-    View.Image_Width = 83, View.Image_Height = 47, View.Iterations = N;
-    return View;
-}
-
-Deep_Picture Render(const Deep_View& View, bool Interior_Check)
-{
-    Deep_Renderer Renderer;
-    Render_Options Options;
-    Options.Interior_Check = Interior_Check;
-    Deep_Picture Picture;
-    std::string Message;
-    EXPECT_EQ(Renderer.Render(View, Options, Picture, Message), Render_Status::Finished) << Message;
-    return Picture;
-}
 
 TEST(DeepLanes, EveryLaneSetGivesTheSamePicture)
 {
-    const Misiurewicz::Point Centre = Misiurewicz::Example(1600);
-    ASSERT_TRUE(Centre.Found);
+    ASSERT_TRUE(Centre().Found);
     // The rabbit, whose attracting 3-cycle stops most of its pixels in the check.
-    Deep_View Julia = Mandelbrot("0", "0", "3", 1000);
-    Julia.Set = Fractal_Set::Julia, Julia.C_Re = "-0.123", Julia.C_Im = "0.745";
+    Deep_View Rabbit = Mandelbrot("0", "0", "3", 83, 47, 1000);
+    Rabbit.Set = Fractal_Set::Julia, Rabbit.C_Re = "-0.123", Rabbit.C_Im = "0.745";
     const struct {
         const char* Name;
         Deep_View View;
     } Views[] = {
-        {"seahorse 1e-6", Mandelbrot("-0.743643887037151", "0.131825904205330", "1e-6", 2000)},
-        {"Misiurewicz 1e-30", Mandelbrot(Centre.Re, Centre.Im, "1e-30", 2000)},
-        {"Misiurewicz 1e-400", Mandelbrot(Centre.Re, Centre.Im, "1e-400", 5000)},
-        {"filled Julia", Julia},
+        {"seahorse 1e-6", Mandelbrot("-0.743643887037151", "0.131825904205330", "1e-6", 83, 47, 2000)},
+        {"Misiurewicz 1e-30", Mandelbrot(Centre().Re, Centre().Im, "1e-30", 83, 47, 2000)},
+        {"Misiurewicz 1e-400", Mandelbrot(Centre().Re, Centre().Im, "1e-400", 83, 47, 5000)},
+        {"filled Julia", Rabbit},
     };
     std::vector<Lane_Set> Sets;
     for (const Lane_Set Set : {Lane_Set::Portable, Lane_Set::Avx2_Fma, Lane_Set::Avx512})
@@ -62,7 +42,10 @@ TEST(DeepLanes, EveryLaneSetGivesTheSamePicture)
             std::vector<Deep_Picture> Pictures;
             for (const Lane_Set Set : Sets) {
                 ASSERT_TRUE(Soft_Control::Use_Lane_Set(Set));
-                Pictures.push_back(Render(Each.View, Interior_Check));
+                Deep_Renderer Renderer;
+                Render_Options Options;
+                Options.Interior_Check = Interior_Check;
+                Pictures.push_back(Render(Renderer, Each.View, Options));
             }
             for (std::size_t S = 1; S < Sets.size(); ++S) {
                 const std::string Name = std::string(Each.Name) + " in " + Soft_Device::Lane_Set_Description(Sets[S]) +
