@@ -81,17 +81,20 @@ double Seconds_Since(Clock::time_point Start)
 // far from a display driver's watchdog, long enough that launching costs little.
 constexpr double Launch_Target_Seconds = 0.02;
 
-// A probed render's first pass takes every Probe_Grid-th pixel of every Probe_Grid-th row; each later
-// pass halves the spacing, with the pixels between those finished, down to all of them.
+// Every render's first pass takes every Probe_Grid-th pixel of every Probe_Grid-th row: a sample of
+// the picture, whose steps, scaled to all the pixels, are what progress is measured against. A probed
+// render's later passes halve the spacing, with the pixels between those finished, down to all of them;
+// any other render takes all the pixels left in a second pass.
 constexpr int Probe_Grid = 16;
 
-// The pixels of the pass whose grid spacing is Stride, not those of the coarser passes before it.
-std::vector<int> Pass_Pixels(int W, int H, int Stride, bool First)
+// The pixels on the grid of spacing Stride that are not on the grid of the pass before (Previous; 0
+// for the first pass).
+std::vector<int> Pass_Pixels(int W, int H, int Stride, int Previous)
 {
     std::vector<int> Out;
     for (int y = 0; y < H; y += Stride)
         for (int x = 0; x < W; x += Stride)
-            if (First || x % (2 * Stride) != 0 || y % (2 * Stride) != 0)
+            if (Previous == 0 || x % Previous != 0 || y % Previous != 0)
                 Out.push_back(y * W + x);
     return Out;
 }
@@ -115,7 +118,7 @@ struct Deep_Renderer::State {
     Device_Buffer<Slot_Report> Reports;
 
     std::atomic<bool> Rendering{false}, Cancel_Requested{false};
-    std::atomic<std::int64_t> Done{0}, Total{0};
+    std::atomic<std::int64_t> Done{0}, Total{0}, Steps_Done{0}, Steps_Expected{0};
     Render_Stats Stats;
 
     Render_Status Run(const Deep_View& View, const Render_Options& Options, Deep_Picture& Picture, std::string& Message);
@@ -154,7 +157,12 @@ void Deep_Renderer::Cancel()
 Render_Progress Deep_Renderer::Progress() const
 {
     const std::int64_t Wanted = Self->Orbit.Steps_Wanted();
-    return Render_Progress{Self->Done.load(), Self->Total.load(), Wanted > 0 ? Self->Orbit.Steps_Made() : 0, Wanted};
+    return Render_Progress{Self->Done.load(),
+                           Self->Total.load(),
+                           Wanted > 0 ? Self->Orbit.Steps_Made() : 0,
+                           Wanted,
+                           Self->Steps_Done.load(),
+                           Self->Steps_Expected.load()};
 }
 
 const Render_Stats& Deep_Renderer::Last_Stats() const
@@ -199,6 +207,8 @@ Render_Status Deep_Renderer::State::Run(const Deep_View& View, const Render_Opti
     Stats.Type = Number_Type_For(View);
     Done.store(0);
     Total.store(static_cast<std::int64_t>(Pixels));
+    Steps_Done.store(0);
+    Steps_Expected.store(0);
 
     if (!Prepare_Reference(View, Options)) {
         Message = Cancel_Requested.load()      ? "cancelled"
@@ -312,21 +322,26 @@ Deep_Launch Deep_Renderer::State::Launch_For(const Deep_View& View, const Render
     return Launch;
 }
 
-// A probed render in passes over ever finer grids (Probe_Grid), so that what the probe finds on one
-// pass finishes or guides the pixels of the next; any other in one pass over every pixel.
+// The passes over the sample grid and then the rest (Pass_Pixels). After the sample, the steps the
+// whole picture should take are its steps per pixel times the pixels.
 Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, int W, int H)
 {
     Skipped = Stepped = Rebases = 0;
     // Steps per pixel: start with about a million in all, then follow the measured rate.
     const std::size_t Slice = static_cast<std::size_t>(std::max(Device.Width(), 1));
     double Budget = std::max(1.0, 1e6 / static_cast<double>(std::min(Slice, static_cast<std::size_t>(W) * H)));
-    for (int Stride = Launch.Probe ? Probe_Grid : 1; Stride >= 1; Stride /= 2) {
-        const bool First = Stride == (Launch.Probe ? Probe_Grid : 1);
-        Launch.Stride = First ? 0 : Stride;
-        std::vector<int> Unfinished = Pass_Pixels(W, H, Stride, First);
+    for (int Stride = Probe_Grid, Previous = 0; Stride >= 1; Previous = Stride, Stride = Launch.Probe ? Stride / 2 : Stride / Probe_Grid) {
+        // The sample's pixels stop with what the probe finds on them; each later pass's look at the
+        // finished pixels of the grid twice as wide about them.
+        Launch.Stride = Previous == 0 ? 0 : Stride;
+        std::vector<int> Unfinished = Pass_Pixels(W, H, Stride, Previous);
+        const std::size_t Pass_Size = Unfinished.size();
         const Render_Status Status = Run_Pass(Launch, Unfinished, Budget);
         if (Status != Render_Status::Finished)
             return Status;
+        if (Previous == 0 && Pass_Size > 0)
+            Steps_Expected.store(static_cast<std::int64_t>((Skipped + Stepped) / static_cast<double>(Pass_Size) *
+                                                           static_cast<double>(W) * H));
     }
     return Render_Status::Finished;
 }
@@ -372,6 +387,7 @@ Render_Status Deep_Renderer::State::Run_Pass(Deep_Launch& Launch, std::vector<in
                 Done.fetch_add(1);
             }
         }
+        Steps_Done.store(static_cast<std::int64_t>(Skipped + Stepped));
         Cursor += Count;
         // Never more than four times the budget at once: the pixels left may be the slow ones.
         Budget = std::clamp(std::min(Budget * Launch_Target_Seconds / Took, 4 * Budget), 1.0, static_cast<double>(1 << 30));

@@ -10,6 +10,7 @@
 // A renderer is used from one thread at a time, except Cancel and Progress, which any thread may call.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -104,14 +105,25 @@ struct Render_Progress {
     // While the reference orbit is computed, before any pixel: its steps so far, and the most it may
     // take (the count, or what memory allows; it stops earlier where it escapes or settles). 0 else.
     std::int64_t Reference_Done = 0, Reference_Total = 0;
+    // The pixels' steps so far (by the table and one by one), and the steps the whole picture is
+    // expected to take, from a first pass over a sample grid of its pixels (0 until that pass is over).
+    std::int64_t Steps_Done = 0, Steps_Expected = 0;
 
     bool Of_Reference() const { return Reference_Total > 0; }
-    // The share done, from 0 to 1, of the stage under way: the reference orbit's, else the pixels'.
+    // The share done, from 0 to 1, of the stage under way: the reference orbit's, else the pixels'
+    // steps against those expected (short of 1 until the last pixel, where the sample was too
+    // hopeful), else, before the sample is in, the pixels finished.
     double Share() const
     {
-        return Of_Reference() ? double(Reference_Done) / double(Reference_Total)
-               : Total > 0    ? double(Done) / double(Total)
-                              : 0.0;
+        if (Of_Reference())
+            return double(Reference_Done) / double(Reference_Total);
+        if (Total <= 0)
+            return 0.0;
+        if (Done >= Total)
+            return 1.0;
+        if (Steps_Expected > 0)
+            return std::min(double(Steps_Done) / double(Steps_Expected), 0.99);
+        return double(Done) / double(Total);
     }
 };
 
