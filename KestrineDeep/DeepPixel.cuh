@@ -69,22 +69,28 @@ struct Pixel_Run {
         Offset = Pixel_Offset(P, Pixel % P.W, Pixel / P.W);
         Scaled_C = P.Mandelbrot ? Offset : Deep_Numbers::Scaled_Complex{};
         Double_C = Double_Arithmetic::From_Scaled(Scaled_C);
-        W = Pixel_Walk{S.Step, S.Count, 0, 0, 0, P.Budget, false, 0, 0};
+        // The walk starts from a copy: a fresh pixel's state is made there and stored whole, never read
+        // back from memory (a read of fields just stored by several writes waits for them to reach the
+        // cache, which costs a trip to memory for every pixel of a large picture). The values are those
+        // the stored state holds, so the walk is the same.
+        Pixel_State Now = S;
+        W = Pixel_Walk{Now.Step, Now.Count, 0, 0, 0, P.Budget, false, 0, 0};
         Inside = false;
-        if (S.Phase == Not_Started) {
-            Start(P, S);
+        if (Now.Phase == Not_Started) {
+            Start(P, Now);
             if (Inside) {
                 End(P);
                 return false;
             }
+            S = Now;
         }
-        W.m = S.Step, W.Count = S.Count;
+        W.m = Now.Step, W.Count = Now.Count;
         // A state in double has Exp 0; one in the scaled type has its mantissas in [1, 2) and an
         // exponent far below.
-        In_Double = !Scaled || S.Exp == 0;
-        d = Double_Arithmetic::Load(S);
-        e = Scaled_Arithmetic::Load(S);
-        Watch = Load_Watch(S);
+        In_Double = !Scaled || Now.Exp == 0;
+        d = Double_Arithmetic::Load(Now);
+        e = Scaled_Arithmetic::Load(Now);
+        Watch = Load_Watch(Now);
         P.Reports[Slot].Done = 0;
         return true;
     }
