@@ -84,7 +84,8 @@ constexpr double Launch_Target_Seconds = 0.02;
 // Every render's first pass takes every Probe_Grid-th pixel of every Probe_Grid-th row: a sample of
 // the picture, whose steps, scaled to all the pixels, are what progress is measured against. A probed
 // render's later passes halve the spacing, with the pixels between those finished, down to all of them;
-// any other render takes all the pixels left in a second pass.
+// any other render takes all the pixels left in a second pass. Without the probe a pixel's walk depends
+// on the view, the reference and the table alone, never on other pixels, so the order changes nothing.
 constexpr int Probe_Grid = 16;
 
 // The pixels on the grid of spacing Stride that are not on the grid of the pass before (Previous; 0
@@ -330,9 +331,10 @@ Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, int W, int H)
     // Steps per pixel: start with about a million in all, then follow the measured rate.
     const std::size_t Slice = static_cast<std::size_t>(std::max(Device.Width(), 1));
     double Budget = std::max(1.0, 1e6 / static_cast<double>(std::min(Slice, static_cast<std::size_t>(W) * H)));
-    for (int Stride = Probe_Grid, Previous = 0; Stride >= 1; Previous = Stride, Stride = Launch.Probe ? Stride / 2 : Stride / Probe_Grid) {
-        // The sample's pixels stop with what the probe finds on them; each later pass's look at the
-        // finished pixels of the grid twice as wide about them.
+    int Previous = 0;
+    for (int Stride = Probe_Grid; Stride >= 1; Stride = Launch.Probe ? Stride / 2 : Stride / Probe_Grid) {
+        // The sample's pixels stop with what the probe finds on them; the pixels of each later pass
+        // look at the finished ones of the grid twice as wide about them.
         Launch.Stride = Previous == 0 ? 0 : Stride;
         std::vector<int> Unfinished = Pass_Pixels(W, H, Stride, Previous);
         const std::size_t Pass_Size = Unfinished.size();
@@ -342,6 +344,7 @@ Render_Status Deep_Renderer::State::Iterate(Deep_Launch Launch, int W, int H)
         if (Previous == 0 && Pass_Size > 0)
             Steps_Expected.store(static_cast<std::int64_t>((Skipped + Stepped) / static_cast<double>(Pass_Size) *
                                                            static_cast<double>(W) * H));
+        Previous = Stride;
     }
     return Render_Status::Finished;
 }
