@@ -219,20 +219,11 @@ private slots:
         const double Height = 4 * (Rows - 1) / (Columns - 1);
         QVERIFY2(std::fabs(Number_In(Square, "height") - Height) < Height * 1e-12, qPrintable(Square));
         COMPARE_PICTURE(E, Window_At(0, 0, 4, Height));
-        const QImage Way_Down = E.Shown();
         COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Axis_Up")->trigger(); }), 1);
-        // The engine asked for the top row first: the mirror image but for pixels that single precision
-        // rounds otherwise counting from the other edge.
+        // The engine asked for the top row first: the window's imaginary bounds swapped.
         Picture Way_Up = Window_At(0, 0, 4, Height);
         std::swap(Way_Up.Y_Min, Way_Up.Y_Max);
         COMPARE_PICTURE(E, Way_Up);
-        const QImage Mirrored = Way_Down.mirrored(false, true).convertToFormat(QImage::Format_ARGB32);
-        const QImage Shown = E.Shown().convertToFormat(QImage::Format_ARGB32);
-        qint64 Same = 0;
-        for (int y = 0; y < Shown.height(); ++y)
-            for (int x = 0; x < Shown.width(); ++x)
-                Same += Shown.pixel(x, y) == Mirrored.pixel(x, y);
-        QVERIFY(Same >= Shown.width() * qint64(Shown.height()) * 99 / 100);
         QCOMPARE(Copied_Position(E), Square);
     }
 
