@@ -1,6 +1,7 @@
 // Building the approximation table, level by level.
 #include "ApproximationTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -90,6 +91,19 @@ bool Build_Approximation_Table(const Reference_Orbit& Orbit, bool Mandelbrot, Sc
         ++Table.Levels;
     }
     return true;
+}
+
+std::vector<double> Entry_Radii_Squared(const Approximation_Table& Table, std::int64_t Length)
+{
+    std::vector<double> Out(static_cast<std::size_t>(Length) + 1, -1.0);
+    for (int Entry = 0; Table.Levels > 0 && Entry < Table.Level_Size[0]; ++Entry) {
+        const Scaled_Real& R = Table.Steps[Table.Level_Offset[0] + Entry].R;
+        if (R.Mantissa != 0) {
+            const double Scaled = std::ldexp(R.Mantissa, std::max(R.Exp + 500, -1100));
+            Out[static_cast<std::size_t>(Table.First_Step + Entry)] = Scaled * Scaled;
+        }
+    }
+    return Out;
 }
 
 } // namespace Kestrine_Deep

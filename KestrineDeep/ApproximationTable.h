@@ -49,4 +49,8 @@ struct Approximation_Table {
 bool Build_Approximation_Table(const Reference_Orbit& Orbit, bool Mandelbrot, Deep_Numbers::Scaled_Real Delta_C_Max,
                                double Escape_Radius, const std::atomic<bool>& Cancelled, Approximation_Table& Table);
 
+// Per reference index 0 to Length: (R 2^500)^2 for the radius R of the table's single step there, -1
+// where none may be taken (the launch's Entry_Radius_Squared, which lanes compare in double).
+std::vector<double> Entry_Radii_Squared(const Approximation_Table& Table, std::int64_t Length);
+
 } // namespace Kestrine_Deep

@@ -58,20 +58,6 @@ void Launch_Slots(const Deep_Launch& Launch, std::size_t Count, bool Scaled)
 
 using Clock = std::chrono::steady_clock;
 
-// Deep_Launch::Entry_Radius_Squared for each reference index of the orbit.
-std::vector<double> Entry_Radius_Squared(const Approximation_Table& Table, std::int64_t Length)
-{
-    std::vector<double> Out(static_cast<std::size_t>(Length) + 1, -1.0);
-    for (int Entry = 0; Table.Levels > 0 && Entry < Table.Level_Size[0]; ++Entry) {
-        const Deep_Numbers::Scaled_Real& R = Table.Steps[Table.Level_Offset[0] + Entry].R;
-        if (R.Mantissa != 0) {
-            const double Scaled = std::ldexp(R.Mantissa, std::max(R.Exp + 500, -1100));
-            Out[static_cast<std::size_t>(Table.First_Step + Entry)] = Scaled * Scaled;
-        }
-    }
-    return Out;
-}
-
 double Seconds_Since(Clock::time_point Start)
 {
     return std::chrono::duration<double>(Clock::now() - Start).count();
@@ -158,12 +144,8 @@ void Deep_Renderer::Cancel()
 Render_Progress Deep_Renderer::Progress() const
 {
     const std::int64_t Wanted = Self->Orbit.Steps_Wanted();
-    return Render_Progress{Self->Done.load(),
-                           Self->Total.load(),
-                           Wanted > 0 ? Self->Orbit.Steps_Made() : 0,
-                           Wanted,
-                           Self->Steps_Done.load(),
-                           Self->Steps_Expected.load()};
+    return Render_Progress{Self->Done.load(), Self->Total.load(), Wanted > 0 ? Self->Orbit.Steps_Made() : 0,
+                           Wanted, Self->Steps_Done.load(), Self->Steps_Expected.load()};
 }
 
 const Render_Stats& Deep_Renderer::Last_Stats() const
@@ -271,7 +253,7 @@ bool Deep_Renderer::State::Prepare_Reference(const Deep_View& View, const Render
             return false;
         if (!Steps.Upload(Device, Table.Steps.data(), Table.Steps.size()))
             return false;
-        const std::vector<double> Radii = Entry_Radius_Squared(Table, Orbit.Length());
+        const std::vector<double> Radii = Entry_Radii_Squared(Table, Orbit.Length());
         if (!Entry_Radii.Upload(Device, Radii.data(), Radii.size()))
             return false;
     }
