@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
-#include <set>
 #include <thread>
 
 namespace Deep_Model {
@@ -17,47 +16,14 @@ public:
     ~Real() { mpfr_clear(Value); }
     Real(const Real&) = delete;
     Real& operator=(const Real&) = delete;
-    mpfr_ptr Get() { return Value; }
     operator mpfr_ptr() { return Value; }
 
 private:
     mpfr_t Value;
 };
 
-constexpr std::int64_t Max_Iterations = 2147483647;
-
-// Plain decimal only: MPFR alone would also take "nan", "inf", "@", hexadecimal and leading blanks.
-bool Is_Decimal(const std::string& Text)
-{
-    std::size_t At = 0;
-    const auto Sign = [&] { At += At < Text.size() && (Text[At] == '+' || Text[At] == '-'); };
-    const auto Digits = [&] {
-        const std::size_t From = At;
-        while (At < Text.size() && Text[At] >= '0' && Text[At] <= '9') ++At;
-        return At - From;
-    };
-    Sign();
-    std::size_t Mantissa = Digits();
-    if (At < Text.size() && Text[At] == '.') ++At, Mantissa += Digits();
-    if (Mantissa == 0) return false;
-    if (At < Text.size() && (Text[At] == 'e' || Text[At] == 'E')) {
-        ++At, Sign();
-        if (Digits() == 0) return false;
-    }
-    return At == Text.size();
-}
-
-// Rounded to nearest at the number's own precision; false unless the text is a finite decimal.
-bool Parse(const std::string& Text, mpfr_ptr Out)
-{
-    if (!Is_Decimal(Text)) return false;
-    if (mpfr_set_str(Out, Text.c_str(), 10, MPFR_RNDN) != 0) return false;
-    return mpfr_number_p(Out) != 0;
-}
-
-bool Valid_Precision(mpfr_prec_t Precision) { return Precision >= MPFR_PREC_MIN && Precision <= MPFR_PREC_MAX; }
-
-bool Inside(const View& Image, int X, int Y) { return X >= 0 && X < Image.W && Y >= 0 && Y < Image.H; }
+// Rounded to nearest at the number's own precision.
+void Parse(const std::string& Text, mpfr_ptr Out) { mpfr_set_str(Out, Text.c_str(), 10, MPFR_RNDN); }
 
 // The divisor of the doubled offsets: s = width / (W - 1), or width itself for a one-column image.
 long Spacing_Divisor(const View& Image) { return std::max(Image.W - 1, 1); }
@@ -103,12 +69,11 @@ struct Orbit {
 // Wide enough to hold the square of any double exactly, so the bounds compare exactly with |z|^2.
 constexpr mpfr_prec_t Bound_Precision = 128;
 
-// Past the failed candidate z(Count + 1): the first j with |z(j)| > R, within the step cap.
-void Smooth(Orbit& State, double Smooth_Radius, Pixel_Result& Result)
+// Past the failed candidate z(Count + 1): the first j with |z(j)| > 1024, within the step cap.
+void Smooth(Orbit& State, Pixel_Result& Result)
 {
     Real Radius_Squared(Bound_Precision);
-    mpfr_set_d(Radius_Squared, Smooth_Radius, MPFR_RNDN);
-    mpfr_sqr(Radius_Squared, Radius_Squared, MPFR_RNDN);
+    mpfr_set_ui(Radius_Squared, 1024 * 1024, MPFR_RNDN);
     const std::int64_t First = Result.Count + 1;
     for (std::int64_t J = First; J <= First + Smooth_Step_Cap; ++J) {
         if (J > First) State.Step();
@@ -128,102 +93,24 @@ void Smooth(Orbit& State, double Smooth_Radius, Pixel_Result& Result)
     Result.Smooth_Log = std::numeric_limits<double>::quiet_NaN();
 }
 
-Pixel_Result Iterate(const View& Image, int X, int Y, mpfr_prec_t Precision, double Smooth_Radius)
-{
-    Orbit State(Precision);
-    Real Bound(Bound_Precision);
-    if (Image.Mandelbrot) {
-        Pixel_Point(Image, X, Y, Precision, State.C_Re, State.C_Im);
-        mpfr_set_zero(State.X, 1);
-        mpfr_set_zero(State.Y, 1);
-        mpfr_set_d(Bound, Image.Threshold, MPFR_RNDN);  // NaN compares false: nothing accepted
-    } else {
-        Pixel_Point(Image, X, Y, Precision, State.X, State.Y);
-        Parse(Image.C_Re, State.C_Re);
-        Parse(Image.C_Im, State.C_Im);
-        // |z| < T as |z|^2 < T^2, which needs T > 0; otherwise no candidate passes.
-        if (Image.Threshold > 0) {
-            mpfr_set_d(Bound, Image.Threshold, MPFR_RNDN);
-            mpfr_sqr(Bound, Bound, MPFR_RNDN);
-        } else {
-            mpfr_set_nan(Bound);
-        }
-    }
-    State.Square();
-
-    Pixel_Result Result;
-    Result.Count = Image.N;
-    for (std::int64_t J = 0; J < Image.N; ++J) {
-        State.Step();
-        if (!mpfr_less_p(State.Magnitude, Bound)) {
-            Result.Count = J;
-            break;
-        }
-    }
-    Result.Escaped = Result.Count < Image.N;
-    if (Result.Escaped) Smooth(State, Smooth_Radius, Result);
-    return Result;
-}
-
 // Two results agree when nothing a picture is made of moves: the count, and for an escaped pixel the
 // smooth index and ln|z(j)|. The logarithm's difference measures the orbit's accumulated error, which
 // the count alone would only show once it had grown large enough to flip an escape test.
 constexpr double Log_Tolerance = 1e-9;
 
-// The smooth values at the radius the renderer's pictures use.
 // The second precision is only 64 bits above the first: agreement costs little more than one run.
 Sample_Result Settle(const View& Image, int X, int Y, mpfr_prec_t Start)
 {
     Sample_Result Out;
-    Out.X = X, Out.Y = Y, Out.Precision = Start + 64;
-    Out.Result = Iterate(Image, X, Y, Out.Precision, 1024);
-    Out.Resolved = Agree(Iterate(Image, X, Y, Start, 1024), Out.Result);
+    Out.X = X, Out.Y = Y;
+    Out.Result = Iterate_Pixel(Image, X, Y, Start + 64);
+    Out.Resolved = Agree(Iterate_Pixel(Image, X, Y, Start), Out.Result);
     return Out;
 }
 
-} // namespace
-
-bool Valid(const View& Image)
-{
-    if (Image.W < 1 || Image.H < 1) return false;
-    if (Image.N < 1 || Image.N > Max_Iterations) return false;
-    Real Value(64);
-    if (!Parse(Image.Centre_Re, Value) || !Parse(Image.Centre_Im, Value)) return false;
-    if (!Parse(Image.Width, Value) || mpfr_sgn(Value.Get()) <= 0) return false;
-    if (!Image.Mandelbrot && (!Parse(Image.C_Re, Value) || !Parse(Image.C_Im, Value))) return false;
-    return true;
-}
-
-bool Pixel_Point(const View& Image, int X, int Y, mpfr_prec_t Precision, mpfr_t Re, mpfr_t Im)
-{
-    if (!Valid_Precision(Precision) || !Valid(Image) || !Inside(Image, X, Y)) return false;
-    Real Spacing(Precision), Scratch(Precision);
-    mpfr_set_prec(Re, Precision);
-    mpfr_set_prec(Im, Precision);
-    Parse(Image.Centre_Re, Re);
-    Parse(Image.Centre_Im, Im);
-    Parse(Image.Width, Spacing);
-    mpfr_div_si(Spacing, Spacing, Spacing_Divisor(Image), MPFR_RNDN);
-    Offset_Coordinate(Re, Spacing, X, Image.W, Scratch);
-    if (!Image.Height.empty()) {
-        Parse(Image.Height, Spacing);
-        mpfr_div_si(Spacing, Spacing, std::max(Image.H - 1, 1), MPFR_RNDN);
-    }
-    Offset_Coordinate(Im, Spacing, Y, Image.H, Scratch);
-    return true;
-}
-
-std::optional<Pixel_Result> Iterate_Pixel(const View& Image, int X, int Y, mpfr_prec_t Precision,
-                                          double Smooth_Radius)
-{
-    if (!Valid_Precision(Precision) || !Valid(Image) || !Inside(Image, X, Y)) return std::nullopt;
-    if (!(Smooth_Radius > 0) || !std::isfinite(Smooth_Radius)) return std::nullopt;
-    return Iterate(Image, X, Y, Precision, Smooth_Radius);
-}
-
+// The bits that resolve the pixel spacing against the centre's magnitude, a 64-bit margin, the bits of N.
 mpfr_prec_t Start_Precision(const View& Image)
 {
-    if (!Valid(Image)) return 0;
     // Bits from the orbit's scale (at least 1: |z| near the escape test is of order 1, whatever the
     // centre) down to the pixel spacing, so that neighbouring pixels are distinct numbers at all.
     Real Spacing(64), Centre(64);
@@ -238,6 +125,57 @@ mpfr_prec_t Start_Precision(const View& Image)
     mpfr_prec_t Iteration_Bits = 0;
     for (std::int64_t Rest = Image.N; Rest > 0; Rest >>= 1) ++Iteration_Bits;
     return static_cast<mpfr_prec_t>(Spacing_Bits) + 64 + Iteration_Bits;
+}
+
+} // namespace
+
+Pixel_Result Iterate_Pixel(const View& Image, int X, int Y, mpfr_prec_t Precision)
+{
+    Orbit State(Precision);
+    Real Bound(Bound_Precision);
+    mpfr_set_d(Bound, Image.Threshold, MPFR_RNDN);
+    if (Image.Mandelbrot) {
+        Pixel_Point(Image, X, Y, Precision, State.C_Re, State.C_Im);
+        mpfr_set_zero(State.X, 1);
+        mpfr_set_zero(State.Y, 1);
+    } else {
+        Pixel_Point(Image, X, Y, Precision, State.X, State.Y);
+        Parse(Image.C_Re, State.C_Re);
+        Parse(Image.C_Im, State.C_Im);
+        // |z| < T as |z|^2 < T^2, which holds for T > 0.
+        mpfr_sqr(Bound, Bound, MPFR_RNDN);
+    }
+    State.Square();
+
+    Pixel_Result Result;
+    Result.Count = Image.N;
+    for (std::int64_t J = 0; J < Image.N; ++J) {
+        State.Step();
+        if (!mpfr_less_p(State.Magnitude, Bound)) {
+            Result.Count = J;
+            break;
+        }
+    }
+    Result.Escaped = Result.Count < Image.N;
+    if (Result.Escaped) Smooth(State, Result);
+    return Result;
+}
+
+void Pixel_Point(const View& Image, int X, int Y, mpfr_prec_t Precision, mpfr_t Re, mpfr_t Im)
+{
+    Real Spacing(Precision), Scratch(Precision);
+    mpfr_set_prec(Re, Precision);
+    mpfr_set_prec(Im, Precision);
+    Parse(Image.Centre_Re, Re);
+    Parse(Image.Centre_Im, Im);
+    Parse(Image.Width, Spacing);
+    mpfr_div_si(Spacing, Spacing, Spacing_Divisor(Image), MPFR_RNDN);
+    Offset_Coordinate(Re, Spacing, X, Image.W, Scratch);
+    if (!Image.Height.empty()) {
+        Parse(Image.Height, Spacing);
+        mpfr_div_si(Spacing, Spacing, std::max(Image.H - 1, 1), MPFR_RNDN);
+    }
+    Offset_Coordinate(Im, Spacing, Y, Image.H, Scratch);
 }
 
 bool Agree(const Pixel_Result& A, const Pixel_Result& B)
@@ -259,14 +197,9 @@ bool Agree(const Pixel_Result& A, const Pixel_Result& B)
 // test to within 2^-64 of its own size, once at each precision), so the result is the exact
 // arithmetic's. A pixel whose results move is one whose orbit the precision does not resolve, and is
 // reported unresolved.
-std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels)
+std::vector<Sample_Result> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels)
 {
-    if (!Valid(Image)) return std::nullopt;
-    for (const auto& Pixel : Pixels)
-        if (!Inside(Image, Pixel.first, Pixel.second)) return std::nullopt;
     const mpfr_prec_t Start = Start_Precision(Image);
-    if (!Valid_Precision(Start + 64)) return std::nullopt;
-
     std::vector<Sample_Result> Results(Pixels.size());
     std::atomic<std::size_t> Next{0};
     auto Work = [&]() {
@@ -274,11 +207,7 @@ std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::v
             Results[I] = Settle(Image, Pixels[I].first, Pixels[I].second, Start);
     };
     std::vector<std::thread> Helpers;
-    try {
-        for (unsigned T = 1; T < std::thread::hardware_concurrency() && T < Pixels.size(); ++T) Helpers.emplace_back(Work);
-    } catch (...) {
-        // Fewer threads than asked for only makes it slower: this thread does the rest.
-    }
+    for (unsigned T = 1; T < std::thread::hardware_concurrency() && T < Pixels.size(); ++T) Helpers.emplace_back(Work);
     Work();
     for (auto& Helper : Helpers) Helper.join();
     return Results;
@@ -287,21 +216,17 @@ std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::v
 std::vector<std::pair<int, int>> Sample_Grid(const View& Image, int Count)
 {
     std::vector<std::pair<int, int>> Pixels;
-    if (!Valid(Image)) return Pixels;
-    std::set<std::pair<int, int>> Seen;
     auto Add = [&](int X, int Y) {
-        if (Seen.insert({X, Y}).second) Pixels.push_back({X, Y});
+        if (std::find(Pixels.begin(), Pixels.end(), std::pair{X, Y}) == Pixels.end()) Pixels.push_back({X, Y});
     };
-    if (Count > 0) {
-        // Columns and rows in the image's proportions, each pixel in the middle of its cell.
-        const double Aspect = static_cast<double>(Image.W) / Image.H;
-        const int Columns = std::clamp(static_cast<int>(std::lround(std::sqrt(Count * Aspect))), 1, Image.W);
-        const int Rows = std::clamp(static_cast<int>(std::lround(static_cast<double>(Count) / Columns)), 1, Image.H);
-        for (int Row = 0; Row < Rows; ++Row)
-            for (int Column = 0; Column < Columns; ++Column)
-                Add(static_cast<int>((2LL * Column + 1) * Image.W / (2LL * Columns)),
-                    static_cast<int>((2LL * Row + 1) * Image.H / (2LL * Rows)));
-    }
+    // Columns and rows in the image's proportions, each pixel in the middle of its cell.
+    const double Aspect = static_cast<double>(Image.W) / Image.H;
+    const int Columns = std::clamp(static_cast<int>(std::lround(std::sqrt(Count * Aspect))), 1, Image.W);
+    const int Rows = std::clamp(static_cast<int>(std::lround(static_cast<double>(Count) / Columns)), 1, Image.H);
+    for (int Row = 0; Row < Rows; ++Row)
+        for (int Column = 0; Column < Columns; ++Column)
+            Add(static_cast<int>((2LL * Column + 1) * Image.W / (2LL * Columns)),
+                static_cast<int>((2LL * Row + 1) * Image.H / (2LL * Rows)));
     // The corners and the centre.
     for (const auto& [X, Y] : {std::pair{0, 0}, {Image.W - 1, 0}, {0, Image.H - 1}, {Image.W - 1, Image.H - 1},
                                {(Image.W - 1) / 2, (Image.H - 1) / 2}})

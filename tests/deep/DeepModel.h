@@ -6,7 +6,6 @@
 #include <mpfr.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,14 +14,16 @@ namespace Deep_Model {
 
 // A view as the program describes it: decimal strings of any length for the centre, the width and the
 // Julia constant (which a Mandelbrot view ignores). Pixels are square, s = width / (W - 1) (s = width
-// for W = 1); pixel (x, y) lies at (Re + (x - (W-1)/2) s, Im + (y - (H-1)/2) s), row 0 lowest.
+// for W = 1); pixel (x, y) lies at (Re + (x - (W-1)/2) s, Im + (y - (H-1)/2) s), row 0 lowest. Only the
+// tests' own views come here, well formed (plain decimals, a positive width and threshold, N >= 1), so
+// nothing checks them.
 struct View {
     bool Mandelbrot = true;
     std::string Centre_Re = "0", Centre_Im = "0", Width = "1";
     std::string Height;      // of the rows' centres; empty: rows as far apart as columns
     std::string C_Re = "0", C_Im = "0";
     int W = 1, H = 1;
-    std::int64_t N = 1;      // 1 to 2^31 - 1
+    std::int64_t N = 1;
     double Threshold = 4;    // Julia bounds |z|, Mandelbrot bounds |z|^2
 };
 
@@ -39,43 +40,30 @@ struct Pixel_Result {
 // Steps allowed past the failed candidate when looking for |z(j)| > R.
 constexpr int Smooth_Step_Cap = 64;
 
-// Refuses malformed or non-finite strings (a decimal number: sign, digits with at most one point,
-// optional exponent), a width that is not positive, W or H below 1, N outside 1 to 2^31 - 1, and for
-// Julia a malformed constant. The threshold may be anything: T <= 0 or NaN accepts no step.
-bool Valid(const View& Image);
+// The pixel's point at the given precision, each operation rounded to nearest. Re and Im must be
+// initialised; their precision is set to Precision.
+void Pixel_Point(const View& Image, int X, int Y, mpfr_prec_t Precision, mpfr_t Re, mpfr_t Im);
 
-// The pixel's point at the given precision, each operation rounded to nearest; false (the outputs left
-// unchanged) for an invalid view or a pixel outside it. Re and Im must be initialised; their precision
-// is set to Precision.
-bool Pixel_Point(const View& Image, int X, int Y, mpfr_prec_t Precision, mpfr_t Re, mpfr_t Im);
+// One pixel at one precision, the smooth values taken at R = 1024, the radius the renderer's pictures use.
+Pixel_Result Iterate_Pixel(const View& Image, int X, int Y, mpfr_prec_t Precision);
 
-// One pixel at one precision; empty for an invalid view, a pixel outside it, a precision MPFR refuses,
-// or R not finite and positive.
-std::optional<Pixel_Result> Iterate_Pixel(const View& Image, int X, int Y, mpfr_prec_t Precision,
-                                          double Smooth_Radius = 1024);
-
-// The precision Sample starts from: the bits that resolve the pixel spacing against the centre's
-// magnitude, plus a 64-bit margin, plus the bits of N. Zero for an invalid view.
-mpfr_prec_t Start_Precision(const View& Image);
-
-// The smooth values are taken at R = 1024, the radius the renderer's pictures use.
 struct Sample_Result {
     int X = 0, Y = 0;
-    Pixel_Result Result;              // at Precision
-    mpfr_prec_t Precision = 0;        // Start_Precision + 64
-    bool Resolved = false;            // false: the result at Start_Precision differs
+    Pixel_Result Result;              // at the precision Sample settles on
+    bool Resolved = false;            // false: the result 64 bits lower differs
 };
 
 // Whether two results of one pixel agree: the same count, and for an escaped pixel the same smooth
 // index and cap flag and ln|z(j)| equal to within 1e-9 (relative, at least absolute).
 bool Agree(const Pixel_Result& A, const Pixel_Result& B);
 
-// The pixels at ample precision, spread over threads: each at Start_Precision and 64 bits more, which
-// must agree. Empty for an invalid view or pixel.
-std::optional<std::vector<Sample_Result>> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels);
+// The pixels at ample precision, spread over threads: each at a start precision (the bits that resolve
+// the pixel spacing against the centre's magnitude, plus a 64-bit margin, plus the bits of N) and 64
+// bits more, which must agree.
+std::vector<Sample_Result> Sample(const View& Image, const std::vector<std::pair<int, int>>& Pixels);
 
 // About Count pixels on a regular grid over the image, then the four corners and the centre, without
-// repeats. Empty for an invalid view.
+// repeats.
 std::vector<std::pair<int, int>> Sample_Grid(const View& Image, int Count);
 
 } // namespace Deep_Model

@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 
 namespace Deep_Views {
 
 using namespace Kestrine_Deep;
 
 namespace {
-
-std::size_t At(const Deep_Picture& Picture, int X, int Y) { return static_cast<std::size_t>(Y) * Picture.Width + X; }
 
 std::string Where(int X, int Y, double Got, double Want)
 {
@@ -23,16 +20,6 @@ std::string Text(mpfr_srcptr X)
     std::vector<char> Out(600);
     mpfr_snprintf(Out.data(), Out.size(), "%.480Re", X);
     return Out.data();
-}
-
-Deep_Model::View Model_Of(const Deep_View& View)
-{
-    Deep_Model::View Out;
-    Out.Mandelbrot = View.Set == Fractal_Set::Mandelbrot;
-    Out.Centre_Re = View.Centre_Re, Out.Centre_Im = View.Centre_Im, Out.Width = View.Width, Out.Height = View.Height;
-    Out.C_Re = View.C_Re, Out.C_Im = View.C_Im;
-    Out.W = View.Image_Width, Out.H = View.Image_Height, Out.N = View.Iterations, Out.Threshold = View.Threshold;
-    return Out;
 }
 
 } // namespace
@@ -108,12 +95,15 @@ Deep_View Minibrot_37()
 
 Samples Sample(const Deep_View& View)
 {
-    const Deep_Model::View Model = Model_Of(View);
-    auto Result = Deep_Model::Sample(Model, Deep_Model::Sample_Grid(Model, 120));
-    EXPECT_TRUE(Result.has_value());
-    for (const auto& Pixel : Result.value_or(Samples{}))
+    Deep_Model::View Model;
+    Model.Mandelbrot = View.Set == Fractal_Set::Mandelbrot, Model.C_Re = View.C_Re, Model.C_Im = View.C_Im;
+    Model.Centre_Re = View.Centre_Re, Model.Centre_Im = View.Centre_Im, Model.Width = View.Width;
+    Model.Height = View.Height, Model.Threshold = View.Threshold;
+    Model.W = View.Image_Width, Model.H = View.Image_Height, Model.N = View.Iterations;
+    Samples Result = Deep_Model::Sample(Model, Deep_Model::Sample_Grid(Model, 120));
+    for (const auto& Pixel : Result)
         EXPECT_TRUE(Pixel.Resolved) << "the model could not settle pixel " << Pixel.X << "," << Pixel.Y;
-    return Result.value_or(Samples{});
+    return Result;
 }
 
 Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, const Render_Options& Options)
@@ -133,19 +123,20 @@ Deep_Picture Render(Deep_Renderer& Renderer, const Deep_View& View, const Render
     return Picture;
 }
 
-// The product's exactness target: 99.5% of the counts equal to the exact arithmetic's, 99% within one.
+// The product's exactness target: 99.5% of the counts equal to the exact arithmetic's, which also meets
+// its 99% within one.
 // The smooth values of the pixels whose counts are right get the same target, 97% within 1e-3 and 99%
 // within 0.1: double rounding, amplified along orbits that linger near the Julia set, moves a few of them
 // by some hundredths even stepwise.
 void Expect_Model(const char* Name, const Deep_Picture& Picture, const Samples& Model)
 {
     ASSERT_GE(Model.size(), 100u) << Name;
-    std::size_t Equal = 0, Near = 0, Compared = 0, Close = 0, Near_Smooth = 0;
+    std::size_t Equal = 0, Compared = 0, Close = 0, Near_Smooth = 0;
     std::string Misses, Smooth_Misses;
     for (const auto& Pixel : Model) {
-        const std::size_t I = At(Picture, Pixel.X, Pixel.Y);
+        const std::size_t I = static_cast<std::size_t>(Pixel.Y) * Picture.Width + Pixel.X;
         const auto& Want = Pixel.Result;
-        Equal += Picture.Counts[I] == Want.Count, Near += std::llabs(Picture.Counts[I] - Want.Count) <= 1;
+        Equal += Picture.Counts[I] == Want.Count;
         if (Picture.Counts[I] != Want.Count) {
             if (Misses.size() < 300) Misses += Where(Pixel.X, Pixel.Y, Picture.Counts[I], Want.Count);
             continue;
@@ -161,7 +152,6 @@ void Expect_Model(const char* Name, const Deep_Picture& Picture, const Samples& 
             Smooth_Misses += Where(Pixel.X, Pixel.Y, Picture.Smooth[I], Mu);
     }
     EXPECT_GE(Equal, 0.995 * Model.size()) << Name << Misses;
-    EXPECT_GE(Near, 0.99 * Model.size()) << Name << Misses;
     EXPECT_GE(Close, 0.97 * Compared) << Name << " smooth" << Smooth_Misses;
     EXPECT_GE(Near_Smooth, 0.99 * Compared) << Name << " smooth" << Smooth_Misses;
     // Everywhere: a never-escaped pixel's smooth value is its count; an escaped one's lies past it.

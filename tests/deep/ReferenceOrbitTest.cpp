@@ -77,7 +77,6 @@ TEST(DeepRenderer, ReferenceProgressAndCancel)
 TEST(DeepRenderer, ReferenceReuse)
 {
     Deep_Renderer Renderer;
-    ASSERT_TRUE(Renderer.Ready()) << Renderer.Device_Name();
     Deep_View View = Mandelbrot(Centre().Re, Centre().Im, "1e-30", 64, 40, 2000);
     Render(Renderer, View);
     EXPECT_FALSE(Renderer.Last_Stats().Reference_Reused);
