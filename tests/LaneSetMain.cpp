@@ -12,10 +12,9 @@ int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
     using Soft_Device::Lane_Set;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--lanes=", 8) != 0)
-            continue;
-        const char* Name = argv[i] + 8;
+    // What GoogleTest leaves of the command line: the lane set, if one is named.
+    if (argc > 1 && std::strncmp(argv[1], "--lanes=", 8) == 0) {
+        const char* Name = argv[1] + 8;
         const Lane_Set Set = std::strcmp(Name, "avx512") == 0 ? Lane_Set::Avx512
                              : std::strcmp(Name, "avx2") == 0 ? Lane_Set::Avx2_Fma
                                                               : Lane_Set::Portable;

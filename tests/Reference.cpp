@@ -34,15 +34,14 @@ Point Square_Plus(Point Z, Point C, Rounding Multiply_Adds)
             Multiply_Add(Z.Real + Z.Real, Z.Imag, C.Imag, Multiply_Adds)};
 }
 
-// Floats between two non-negative finite floats, counted along their ordered bit patterns.
+// Floats between a square root and a positive finite threshold, counted along their bit patterns (ordered
+// for non-negative floats); an infinite or NaN root is never within the few steps asked for.
 bool Within_Steps(float a, float b, int Steps)
 {
-    if (!(a >= 0.0f) || !(b >= 0.0f) || std::isinf(a) || std::isinf(b))
-        return false;
     std::int32_t A, B;
     std::memcpy(&A, &a, 4);
     std::memcpy(&B, &b, 4);
-    return std::abs(A - B) <= Steps;
+    return std::abs(std::int64_t(A) - B) <= Steps;
 }
 
 struct Orbit {

@@ -21,7 +21,6 @@ runs_from() {
     taken=$(ldd "$1/bin/kestrine-render" | awk '$1 == "libKestrine.so" { print $3 }')
     [ "$(realpath "$taken")" = "$(realpath "$2/libKestrine.so")" ] || fail "kestrine-render under $1 takes $taken"
     "$1/bin/kestrine-render" --size 40x30 --out "$WORK/picture.ppm" >/dev/null || fail "kestrine-render under $1"
-    [ -s "$WORK/picture.ppm" ] || fail "no picture from kestrine-render under $1"
 }
 
 P=$WORK/prefix
