@@ -19,25 +19,45 @@ fail() {
     exit 1
 }
 
-# save_picture NAME: the Save key, the file's name typed into the dialog, Return; waits for the file.
-save_picture() {
-    xdotool windowfocus --sync "$window" key ctrl+s
+# file_dialog KEYS TITLE FILE: the keys open a file dialog, the file's name is typed into it, Return.
+file_dialog() {
+    xdotool windowfocus --sync "$window" key "$1"
     local dialog
-    dialog=$(wait_for_window "^Save Picture" 30) || fail "Ctrl+S opened no save dialog"
-    xdotool windowfocus --sync "$dialog" key ctrl+a type --delay 20 "$WORK/$1.png"
+    dialog=$(wait_for_window "^$2" 30) || fail "$1 opened no $2 dialog"
+    xdotool windowfocus --sync "$dialog" key ctrl+a type --delay 20 "$3"
     xdotool key Return
-    for _ in $(seq 100); do
-        [ -s "$WORK/$1.png" ] && sleep 0.5 && return 0
-        sleep 0.1
-    done
-    fail "the picture was not saved to $WORK/$1.png"
 }
 
-# like_renderer NAME MAX-DIFFERING RENDER-ARGS...: the saved picture differs from the renderer's of its
-# size on at most MAX-DIFFERING pixels.
+# saved KEYS TITLE FILE: file_dialog, then waits for the file to be written.
+saved() {
+    file_dialog "$@"
+    for _ in $(seq 100); do
+        [ -s "$3" ] && sleep 0.5 && return 0
+        sleep 0.1
+    done
+    fail "nothing was saved to $3"
+}
+
+# start_vorlane COMMAND...: Vorlane started afresh by the command (the one before ended), its device
+# box answered with Return and its window found; PX, PY: a point well inside its picture.
+start_vorlane() {
+    [ -z "${APP:-}" ] || { kill "$APP"; wait "$APP" 2>/dev/null || true; }
+    "$@" >>"$WORK/stdout.log" 2>>"$WORK/stderr.log" &
+    APP=$!
+    STARTS=$((${STARTS:-0} + 1))
+    answer_device_box 120 || fail "no device box at start $STARTS"
+    window=$(wait_for_window "^Vorlane by" 120) || fail "the main window did not appear at start $STARTS"
+    sleep 2
+    read -r PX PY < <(xdotool getwindowgeometry "$window" |
+        awk '/Position/ { split($2, p, ","); print p[1] + 800, p[2] + 700 }')
+}
+
+# like_renderer NAME MAX-DIFFERING RENDER-ARGS...: the picture saved with the Save key as NAME differs
+# from the renderer's of its size on at most MAX-DIFFERING pixels.
 like_renderer() {
     local name=$1 most=$2 size d
     shift 2
+    saved ctrl+s "Save Picture" "$WORK/$name.png"
     size=$(identify -format '%wx%h' "$WORK/$name.png")
     "$RENDER" --size "$size" "$@" --out "$WORK/$name-reference.ppm" >/dev/null || fail "the renderer failed"
     d=$(compare -metric AE "$WORK/$name.png" "$WORK/$name-reference.ppm" null: 2>&1 || true)
@@ -46,16 +66,11 @@ like_renderer() {
 }
 
 start_xvfb
-# Started under a German locale; its device box answered with Return.
-LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 "$VORLANE" >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
-APP=$!
-answer_device_box 120 || fail "no device box"
-window=$(wait_for_window "^Vorlane by" 120) || fail "the main window did not appear"
-sleep 2
+# Started under a German locale.
+start_vorlane env LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 "$VORLANE"
 grep -q "Device: " "$WORK/stderr.log" || fail "the device report is missing"
 
 # Saved as rendered: the default picture at full resolution.
-save_picture default
 like_renderer default 0
 
 # Typed under a German locale with a decimal comma, which the program takes as its decimal point: Tab
@@ -63,15 +78,11 @@ like_renderer default 0
 xdotool windowfocus --sync "$window" key Tab Tab ctrl+a minus type --delay 20 "0,75"
 xdotool key Return
 sleep 1
-save_picture centred
 like_renderer centred 0 --window -2.75 1.25 -2 2
 
 # A left drag to the right, then a wheel turn away from the user (one zoom step out, by 1.15 about the
 # centre). The drag may arrive as several steps, each rounded to single precision: the pictures may
 # differ from the renderer's on the few pixels (under 1 %) that such rounding moves.
-read -r WX WY < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
-PX=$((WX + 800))
-PY=$((WY + 700))
 xdotool mousemove "$PX" "$PY" mousedown 1
 for step in 1 2 3 4; do
     xdotool mousemove $((PX + 30 * step)) "$PY"
@@ -79,14 +90,12 @@ for step in 1 2 3 4; do
 done
 xdotool mouseup 1
 sleep 1
-save_picture dragged
-read -r width most < <(identify -format '%w %[fx:int(w*h/100)]\n' "$WORK/dragged.png")
+read -r width most < <(identify -format '%w %[fx:int(w*h/100)]\n' "$WORK/default.png")
 shift=$(awk -v w="$width" 'BEGIN { printf "%.7f", 120 / w * 4 }')
 # shellcheck disable=SC2046 # the window's four numbers, split on purpose
 like_renderer dragged "$most" --window $(awk -v s="$shift" 'BEGIN { print -2.75 - s, 1.25 - s, -2, 2 }')
 xdotool mousemove "$PX" "$PY" click 4
 sleep 1
-save_picture zoomed
 # shellcheck disable=SC2046
 like_renderer zoomed "$most" --window $(awk -v s="$shift" 'BEGIN { print -0.75 - s - 2.3, -0.75 - s + 2.3, -2.3, 2.3 }')
 
@@ -94,18 +103,11 @@ like_renderer zoomed "$most" --window $(awk -v s="$shift" 'BEGIN { print -0.75 -
 # iterations following the depth and smooth colours, 120 notches in (2e-7 wide, past single
 # precision). The last picture, once the window stops changing (the status line's progress bar moves
 # while a deep render runs, over a preview that does not), is not one colour.
-kill "$APP"
-wait "$APP" 2>/dev/null || true
-"$VORLANE" >>"$WORK/stdout.log" 2>>"$WORK/stderr.log" &
-APP=$!
-answer_device_box 120 || fail "no device box after the restart"
-window=$(wait_for_window "^Vorlane by" 120) || fail "the main window did not appear again"
-sleep 2
+start_vorlane "$VORLANE"
 xdotool windowfocus --sync "$window" key Down Tab Tab ctrl+a type --delay 10 -- "-0.743643887037151"
 xdotool key Return Tab ctrl+a type --delay 10 "0.131825904205330"
 xdotool key Return Tab Tab Tab Tab Tab space Tab Down Down
-read -r WX WY < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
-xdotool mousemove $((WX + 800)) $((WY + 700)) click --repeat 120 --delay 10 5
+xdotool mousemove "$PX" "$PY" click --repeat 120 --delay 10 5
 # settled NAME: a screenshot of the picture's middle once the window stops changing.
 settled() {
     local previous="" current=""
@@ -120,28 +122,17 @@ settled() {
     convert "$WORK/$1-window.png" -crop 1200x500+100+300 +repage "$WORK/$1.png"
 }
 
-# position_dialog KEYS TITLE: the keys open a file dialog, the position's file name is typed, Return.
-position_dialog() {
-    xdotool windowfocus --sync "$window" key "$1"
-    local dialog
-    dialog=$(wait_for_window "^$2" 30) || fail "$1 opened no $2 dialog"
-    xdotool windowfocus --sync "$dialog" key ctrl+a type --delay 20 "$WORK/place.vorlane"
-    xdotool key Return
-}
-
 settled deep
 colours=$(convert "$WORK/deep.png" -format '%k' info:)
 echo "deep picture after 120 notches: $colours colours"
 [ "$colours" -ge 50 ] || fail "the deep picture is flat: $colours colours"
 
 # The place saved, the view moved well away (ten notches out), the place opened again: the same picture.
-position_dialog ctrl+shift+s "Save Position"
-for _ in $(seq 50); do [ -s "$WORK/place.vorlane" ] && break; sleep 0.1; done
-[ -s "$WORK/place.vorlane" ] || fail "the position was not saved"
-xdotool mousemove $((WX + 800)) $((WY + 700)) click --repeat 10 --delay 50 4
+saved ctrl+shift+s "Save Position" "$WORK/place.vorlane"
+xdotool mousemove "$PX" "$PY" click --repeat 10 --delay 50 4
 settled away
 [ "$(compare -metric AE "$WORK/away.png" "$WORK/deep.png" null: 2>&1 || true)" != 0 ] || fail "the view did not move"
-position_dialog ctrl+o "Open Position"
+file_dialog ctrl+o "Open Position" "$WORK/place.vorlane"
 settled returned
 returned=$(compare -metric AE "$WORK/returned.png" "$WORK/deep.png" null: 2>&1 || true)
 echo "opened position: $returned pixels differ from the saved place's picture"
@@ -151,12 +142,7 @@ echo "opened position: $returned pixels differ from the saved place's picture"
 # named on it opens at its place.
 timeout 20 "$VORLANE" --help | grep -q '^Usage: Vorlane \[options\] \[FILE\]' || fail "--help printed no usage"
 timeout 20 "$VORLANE" --version | grep -Eq '^Vorlane [0-9]+\.[0-9]+' || fail "--version printed no version"
-kill "$APP"
-wait "$APP" 2>/dev/null || true
-"$VORLANE" "$WORK/place.vorlane" >>"$WORK/stdout.log" 2>>"$WORK/stderr.log" &
-APP=$!
-answer_device_box 120 || fail "no device box when started with a position"
-window=$(wait_for_window "^Vorlane by" 120) || fail "the main window did not appear with a position"
+start_vorlane "$VORLANE" "$WORK/place.vorlane"
 settled named
 named=$(compare -metric AE "$WORK/named.png" "$WORK/deep.png" null: 2>&1 || true)
 echo "position on the command line: $named pixels differ from the saved place's picture"

@@ -15,12 +15,6 @@ double Number_In(const QString& Position, const QString& Key)
     return Line.hasMatch() ? Line.captured(1).toDouble() : NAN;
 }
 
-QString Copied_Position(Test_Window& E)
-{
-    E.Get<QAction>("Action_Copy_Position")->trigger();
-    return QApplication::clipboard()->text();
-}
-
 // The command-line renderer's picture of a position at the view's size.
 QImage Renderers_Picture(Test_Window& E, const QString& Position, const QString& Out)
 {
@@ -40,14 +34,10 @@ private slots:
     // one is refused and changes nothing.
     void Positions_And_History()
     {
-        Test_Window E;
-        E.Show();
-        E.Get<QLineEdit>("LineEdit_Y")->setText("0.1");
-        E.Type("LineEdit_X", "-0.2");
-        QVERIFY(Settle(E.Window));
+        Shown_Window E;
+        QVERIFY(E.Centre_On("-0.2", "0.1"));
         const QImage There = E.Shown();
-        E.Get<QAction>("Action_Copy_Position")->trigger();
-        const QString Copied = QApplication::clipboard()->text();
+        const QString Copied = E.Copied_Position();
         QVERIFY2(Copied.contains("\ncentre-re = -2") && Copied.contains("\nset = julia\n"), qPrintable(Copied));
         for (int Notch = 0; Notch < 10; ++Notch)
             E.Wheel(E.View()->viewport(), {0, -120});
@@ -57,21 +47,19 @@ private slots:
 
         QApplication::clipboard()->setText("set = julia\ncentre-re = 0\ncentre-im = 0\nwidth = -1\n");
         const int Boxes = E.Boxes.Seen.size();
-        COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 0);
+        QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 0);
         QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
         QVERIFY2(E.Boxes.Seen.last().Text.contains("line 4: width"), qPrintable(E.Boxes.Seen.last().Text));
         QVERIFY(Same_Picture(E.Shown(), Zoomed));
         QApplication::clipboard()->setText(Copied);
-        COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 1);
+        QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 1);
         QVERIFY(Same_Picture(E.Shown(), There));
 
         // Back: the zoomed view's settings in every control, and its picture.
         E.Get<QAction>("Action_Back")->trigger();
         QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Zoomed));
         E.Get<QAction>("Action_Reset_View")->trigger();
-        Picture Home;
-        Home.Iterations = 100;
-        COMPARE_PICTURE(E, Home);
+        COMPARE_PICTURE(E, Picture{});
     }
 
     // A saved position, with the float engine and with the deep renderer, is the picture the
@@ -79,12 +67,10 @@ private slots:
     // refused and changes nothing.
     void Saved_Positions_And_Pictures()
     {
-        Test_Window E;
-        E.Show();
+        Shown_Window E;
         QTemporaryDir Folder;
         const QString Float_Place = Folder.filePath("float.vorlane"), Picture_File = Folder.filePath("picture.png");
-        E.Get<QLineEdit>("LineEdit_Y")->setText("0.1");
-        E.Type("LineEdit_X", "-0.2");
+        QVERIFY(E.Centre_On("-0.2", "0.1"));
         const QString Deep = "set = mandelbrot\ncentre-re = -0.743643887037151\ncentre-im = 0.131825904205330\n"
                              "width = 3e-9\nheight = 2e-9\niterations = 3000\ncolouring = smooth\ndensity = 0.5\n";
         // In the table colouring with fewer iterations than entries, a pixel that never escaped takes
@@ -99,21 +85,17 @@ private slots:
             }
             QVERIFY(Settle(E.Window));
             const QString Place = Paste.isEmpty() ? Float_Place : Folder.filePath(Paste == Deep ? "deep.vorlane" : "table.vorlane");
-            E.Boxes.File_To_Choose = Place;
-            E.Get<QAction>("Action_Save_Position")->trigger();
-            QVERIFY(QFileInfo(Place).size() > 0);
+            E.File_Action("Action_Save_Position", Place);
             QVERIFY2(Same_Picture(Renderers_Picture(E, Place, Folder.filePath("tool.png")), E.Shown()), qPrintable(Place));
             if (Paste.isEmpty())
                 Float_Picture = E.Shown();
         }
         const QImage Deep_Picture = E.Shown();
-        E.Boxes.File_To_Choose = Picture_File;
-        E.Get<QAction>("Action_Save_Picture")->trigger();
+        E.File_Action("Action_Save_Picture", Picture_File);
         QVERIFY(Same_Picture(Renderers_Picture(E, Picture_File, Folder.filePath("from-picture.png")), Deep_Picture));
         E.Get<QAction>("Action_Reset_View")->trigger();
         QVERIFY(Settle(E.Window) && !Same_Picture(E.Shown(), Deep_Picture));
-        E.Boxes.File_To_Choose = Picture_File;
-        E.Get<QAction>("Action_Open_Position")->trigger();
+        E.File_Action("Action_Open_Position", Picture_File);
         QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Deep_Picture));
         // Files dropped as a file manager drops them: on the picture, and on a control that takes no
         // drops of its own.
@@ -138,13 +120,11 @@ private slots:
         // A JPEG is saved without a position (its comment would lose the lines) and opened with a
         // word on why.
         const QString Jpeg = Folder.filePath("picture.jpg");
-        E.Boxes.File_To_Choose = Jpeg;
-        E.Get<QAction>("Action_Save_Picture")->trigger();
+        E.File_Action("Action_Save_Picture", Jpeg);
         QVERIFY(QImageReader(Jpeg).textKeys().isEmpty());
         for (const auto& [File, Said] : {std::pair{Bad.fileName(), "line 1: set"}, {Jpeg, "only PNG"}}) {
             const int Boxes = E.Boxes.Seen.size();
-            E.Boxes.File_To_Choose = File;
-            COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Open_Position")->trigger(); }), 0);
+            QCOMPARE(Renders_During([&] { E.File_Action("Action_Open_Position", File); }), 0);
             QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
             QVERIFY2(E.Boxes.Seen.last().Text.contains(Said), qPrintable(E.Boxes.Seen.last().Text));
             QVERIFY(Same_Picture(E.Shown(), Deep_Picture));
@@ -162,37 +142,25 @@ private slots:
             QFile File(Path);
             QVERIFY(File.open(QIODevice::WriteOnly) && File.write(Text) == Text.size());
         }
-        QImage Pasted;
-        {
-            Test_Window E;
-            E.Show();
-            QApplication::clipboard()->setText(QString::fromLatin1(Place));
-            E.Get<QAction>("Action_Paste_Position")->trigger();
-            QVERIFY(Settle(E.Window));
-            Pasted = E.Shown();
-        }
         {
             Test_Window E;
             E.Window.Open_At_Start(Good);
             E.Show();
-            QVERIFY(Settle(E.Window) && Same_Picture(E.Shown(), Pasted));
+            COMPARE_PICTURE(E, Window_At(-0.75L, 0.1L, 0.5L, 0.5L, Picture{true}));
         }
         Test_Window E;
         E.Window.Open_At_Start(Bad);
         E.Show();
         QVERIFY(!E.Boxes.Seen.isEmpty());
         QVERIFY2(E.Boxes.Seen.last().Text.contains("line 1: set"), qPrintable(E.Boxes.Seen.last().Text));
-        Picture Home;
-        Home.Iterations = 100;
-        COMPARE_PICTURE(E, Home);
+        COMPARE_PICTURE(E, Picture{});
     }
 
     // A right-drag box fills the view, which keeps its shape; square pixels fit the height to the
     // picture's shape, and with the imaginary axis up the picture is upside down.
     void Box_Zoom_And_View_Options()
     {
-        Test_Window E;
-        E.Show();
+        Shown_Window E;
         const QSize Size = Device_Size(E.View());
         const double Columns = Size.width(), Rows = Size.height();
         // From (40, 30) to (140, 90): 101 by 61 pixels, its centre at (90.5, 60.5).
@@ -200,7 +168,7 @@ private slots:
         E.Mouse(QEvent::MouseMove, Qt::NoButton, {100, 60}, Qt::RightButton);
         E.Mouse(QEvent::MouseButtonRelease, Qt::RightButton, {140, 90}, Qt::NoButton);
         QVERIFY(Settle(E.Window));
-        const QString Boxed = Copied_Position(E);
+        const QString Boxed = E.Copied_Position();
         const double Pixel = 4 / (Columns - 1);
         const double Width = 4 * std::max(101 / Columns, 61 / Rows);
         QVERIFY2(std::fabs(Number_In(Boxed, "width") - Width) < Width * 1e-9, qPrintable(Boxed));
@@ -208,23 +176,23 @@ private slots:
         QVERIFY2(std::fabs(Number_In(Boxed, "centre-im") - (60.5 - (Rows - 1) / 2) * 4 / (Rows - 1)) < Pixel,
                  qPrintable(Boxed));
         // A box of a few pixels is a click, not a zoom.
-        COMPARE_RENDERS(Renders_During([&] {
+        QCOMPARE(Renders_During([&] {
             E.Mouse(QEvent::MouseButtonPress, Qt::RightButton, {40, 30}, Qt::RightButton);
             E.Mouse(QEvent::MouseButtonRelease, Qt::RightButton, {42, 31}, Qt::NoButton);
         }), 0);
 
         E.Get<QAction>("Action_Reset_View")->trigger();
-        COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Square_Pixels")->trigger(); }), 1);
-        const QString Square = Copied_Position(E);
+        QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Square_Pixels")->trigger(); }), 1);
+        const QString Square = E.Copied_Position();
         const double Height = 4 * (Rows - 1) / (Columns - 1);
         QVERIFY2(std::fabs(Number_In(Square, "height") - Height) < Height * 1e-12, qPrintable(Square));
         COMPARE_PICTURE(E, Window_At(0, 0, 4, Height));
-        COMPARE_RENDERS(Renders_During([&] { E.Get<QAction>("Action_Axis_Up")->trigger(); }), 1);
+        QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Axis_Up")->trigger(); }), 1);
         // The engine asked for the top row first: the window's imaginary bounds swapped.
         Picture Way_Up = Window_At(0, 0, 4, Height);
         std::swap(Way_Up.Y_Min, Way_Up.Y_Max);
         COMPARE_PICTURE(E, Way_Up);
-        QCOMPARE(Copied_Position(E), Square);
+        QCOMPARE(E.Copied_Position(), Square);
     }
 
     // Between runs the program remembers each file dialog's folder and the window's size and place,
@@ -237,10 +205,8 @@ private slots:
         Desktop_Memory::Enable();
         QSize Sized;
         {
-            Test_Window E;
-            E.Show();
-            E.Boxes.File_To_Choose = Folder.filePath("here.vorlane");
-            E.Get<QAction>("Action_Save_Position")->trigger();
+            Shown_Window E;
+            E.File_Action("Action_Save_Position", Folder.filePath("here.vorlane"));
             QVERIFY(QFileInfo::exists(E.Boxes.File_To_Choose));
             E.Wheel(E.View()->viewport(), {0, -120});
             E.Window.resize(610, 470);
@@ -252,12 +218,9 @@ private slots:
         Desktop_Memory::Restore_Window(&E.Window);
         E.Show();
         QCOMPARE(E.Window.size(), Sized);
-        Picture Home;
-        Home.Iterations = 100;
-        COMPARE_PICTURE(E, Home);
+        COMPARE_PICTURE(E, Picture{});
         // A name typed without the extension gets it, so that the open dialog's filter shows the file.
-        E.Boxes.File_To_Choose = Folder.filePath("again");
-        E.Get<QAction>("Action_Save_Position")->trigger();
+        E.File_Action("Action_Save_Position", Folder.filePath("again"));
         QCOMPARE(E.Boxes.Dialog_Folder, QDir(Folder.path()).absolutePath());
         QVERIFY(QFileInfo::exists(Folder.filePath("again.vorlane")) && !QFileInfo::exists(Folder.filePath("again")));
         Desktop_Memory::Enable(false);

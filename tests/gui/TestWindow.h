@@ -105,7 +105,6 @@ inline int Renders_During(const std::function<void()>& Do, MainWindow& Window = 
         return -1;
     return int(Started.count());
 }
-#define COMPARE_RENDERS(Counted, Expected) QCOMPARE(Counted, Expected)
 
 // The window's controls, a helper for every way a user touches them, and what the view shows.
 class Test_Window {
@@ -130,18 +129,41 @@ public:
     T* Get(const char* Name) { return Window.findChild<T*>(QLatin1String(Name)); }
     GPU_Graphics* View() { return Window.findChild<GPU_Graphics*>(); }
 
-    QImage Shown()
+    QGraphicsPixmapItem* Picture_Item()
     {
         for (QGraphicsItem* Item : View()->scene()->items())
             if (auto* Pixmap = dynamic_cast<QGraphicsPixmapItem*>(Item))
-                return Pixmap->pixmap().toImage();
-        return {};
+                return Pixmap;
+        return nullptr;
+    }
+    QImage Shown() { return Picture_Item() ? Picture_Item()->pixmap().toImage() : QImage(); }
+    QString Notice() { return Get<QLabel>("Status_Notice")->text(); }
+
+    QString Copied_Position()
+    {
+        Get<QAction>("Action_Copy_Position")->trigger();
+        return QApplication::clipboard()->text();
+    }
+
+    // Runs the action, its file dialog answered with File.
+    void File_Action(const char* Action, const QString& File)
+    {
+        Boxes.File_To_Choose = File;
+        Get<QAction>(Action)->trigger();
     }
 
     void Type(const char* Edit_Name, const QString& Text)
     {
         Get<QLineEdit>(Edit_Name)->setText(Text);
         QTest::keyClick(Get<QLineEdit>(Edit_Name), Qt::Key_Return);
+    }
+
+    // The centre typed (Y first, then X with Return), and the picture of it rendered.
+    bool Centre_On(const QString& X, const QString& Y)
+    {
+        Get<QLineEdit>("LineEdit_Y")->setText(Y);
+        Type("LineEdit_X", X);
+        return Settle(Window);
     }
 
     void Mouse(QEvent::Type Type, Qt::MouseButton Button, QPoint At, Qt::MouseButtons Held = Qt::LeftButton)
@@ -168,6 +190,11 @@ public:
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(Target, &Event);
     }
+};
+
+// How most tests start: the window shown, and its first picture rendered.
+struct Shown_Window : Test_Window {
+    Shown_Window() { Show(); }
 };
 
 // The first argument of every signal a spy caught.
