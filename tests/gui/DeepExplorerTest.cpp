@@ -3,14 +3,13 @@
 // float engine hands over to the deep renderer. Deep pictures are checked against the deep renderer
 // rendering the view this test computes itself, in MPFR, and coloured here.
 #include <Colormaps.h>
-#include <KestrineDeep.h>
 
 #include <mpfr.h>
 
 #include <string>
 
+#include "DeepViews.h"
 #include "TestWindow.h"
-#include "Misiurewicz.h"
 
 namespace {
 
@@ -42,13 +41,6 @@ public:
 private:
     mpfr_t Value;
 };
-
-const Misiurewicz::Point& Misiurewicz_Centre()
-{
-    static const Misiurewicz::Point Point = Misiurewicz::Find(Misiurewicz::Example_Preperiod, Misiurewicz::Example_Period,
-                                                              Misiurewicz::Example_Seed_Re, Misiurewicz::Example_Seed_Im, 1400);
-    return Point;
-}
 
 // The deep renderer's picture of a view: in the table colouring entry min(count, 255), as the float
 // engine colours; cycling, entries 0 up to 255 and down again, and 255 for pixels that never escaped.
@@ -86,15 +78,10 @@ double Share_Equal(const QImage& A, const QImage& B)
 }
 
 // The Mandelbrot view the window shows, from the test's own numbers.
-Deep_View Mandelbrot_View(const Exact& Re, const Exact& Im, const Exact& Width, const Exact& Height, QSize Size,
-                          std::int64_t Iterations)
+Deep_View Mandelbrot_View(const std::string& Re, const std::string& Im, const Exact& Width, const Exact& Height,
+                          QSize Size, std::int64_t N)
 {
-    Deep_View View;
-    View.Set = Fractal_Set::Mandelbrot;
-    View.Centre_Re = Re.Text(), View.Centre_Im = Im.Text(), View.Width = Width.Text(), View.Height = Height.Text();
-    View.Image_Width = Size.width(), View.Image_Height = Size.height();
-    View.Iterations = Iterations;
-    return View;
+    return Deep_Views::Mandelbrot(Re, Im, Width.Text().c_str(), Size.width(), Size.height(), N, Height.Text().c_str());
 }
 
 // A left drag along Path, and the centre it leaves in Re and Im: each step moves it back by its share
@@ -148,11 +135,11 @@ private slots:
         QVERIFY(E.Picture_Item()->transform().isIdentity());
     }
 
-    // At 4e-100 around a Misiurewicz point: the centre typed to 420 digits, a deep render that a pan
+    // At 4e-100 around a Misiurewicz point: the centre typed to 480 digits, a deep render that a pan
     // cancels after its preview, and the pan's centre to a tenth of a pixel of the MPFR sum of its steps.
     void Deep_Views_Stay_Exact()
     {
-        const Misiurewicz::Point& Point = Misiurewicz_Centre();
+        const Misiurewicz::Point& Point = Deep_Views::Centre();
         QVERIFY(Point.Found);
         Shown_Window E;
         E.Get<QComboBox>("Combo_Set")->setCurrentIndex(1);
@@ -169,7 +156,7 @@ private slots:
         for (int Step = 0; Step < 4; ++Step)
             mpfr_mul_d(*Width, *Width, double(1e-25f), MPFR_RNDN), mpfr_mul_d(*Height, *Height, double(1e-25f), MPFR_RNDN);
         const QSize Size = Device_Size(E.View());
-        const Deep_View Before = Mandelbrot_View(Exact(Point.Re), Exact(Point.Im), Width, Height, Size, 3000);
+        const Deep_View Before = Mandelbrot_View(Point.Re, Point.Im, Width, Height, Size, 3000);
 
         // The preview of the first deep view arrives; a pan at once makes the view old before its full
         // picture is done.
@@ -194,7 +181,7 @@ private slots:
         QVERIFY2(std::fabs(Off_X) <= Pixel_X / 20 && std::fabs(Off_Y) <= Pixel_Y / 20,
                  qPrintable(QString("%1 %2 pixels off").arg(Off_X / Pixel_X).arg(Off_Y / Pixel_Y)));
         // The picture: the deep renderer's at the summed centre; the old view's never shown after the pan.
-        const QImage After = Deep_Expected(Mandelbrot_View(Re, Im, Width, Height, Size, 3000), true);
+        const QImage After = Deep_Expected(Mandelbrot_View(Re.Text(), Im.Text(), Width, Height, Size, 3000), true);
         const QImage Old = Deep_Expected(Before, true);
         QVERIFY(!Seen.isEmpty());
         QVERIFY2(Share_Equal(Seen.last(), After) >= 0.99, qPrintable(QString::number(Share_Equal(Seen.last(), After))));
@@ -239,12 +226,11 @@ private slots:
         }
         First_Deep = E.Shown();
         const QSize Size = Device_Size(E.View());
-        const Exact Re("-0.7436438870"), Im("0.1318259042");
         // The float window: each edge the float nearest the exact one, which rounding once from long
         // double finds here as MPFR does.
         const Picture Float_View = Window_At(-0.7436438870L, 0.1318259042L, Float_Width, Float_Width, Picture{true});
         QVERIFY(Same_Picture(Last_Float, Expected(Size, Float_View)));
-        const QImage Deep = Deep_Expected(Mandelbrot_View(Re, Im, Width, Width, Size, 100));
+        const QImage Deep = Deep_Expected(Mandelbrot_View("-0.7436438870", "0.1318259042", Width, Width, Size, 100));
         QVERIFY2(Share_Equal(First_Deep, Deep) >= 0.99, qPrintable(QString::number(Share_Equal(First_Deep, Deep))));
 
         E.Wheel(E.View()->viewport(), {0, 120});
@@ -258,21 +244,15 @@ private slots:
     // renderer, and new colours for the counts on screen without iterating again.
     // The Julia constant the sliders give is the decimal the fields show, -0.4001 + 0.6i, and the deep
     // renderer takes that decimal: the set's structure is there 1e-30 wide about its repelling fixed
-    // point z = (1 + sqrt(1 - 4c)) / 2 (worked out here), which a constant off by a float's rounding
-    // would have left far behind.
+    // point z = (1 + sqrt(1 - 4c)) / 2 (worked out in MPFR by the deep tests' views), which a constant
+    // off by a float's rounding would have left far behind.
     void The_Constant_Shown_Is_The_One_Drawn()
     {
         Shown_Window E;
-        // sqrt(a + bi) = sqrt((|w| + a) / 2) + i sign(b) sqrt((|w| - a) / 2), here for w = 1 - 4c.
-        Exact A("2.6004"), B("-2.4"), Modulus, Half, Re, Im;
-        mpfr_hypot(*Modulus, *A, *B, MPFR_RNDN);
-        mpfr_add(*Half, *Modulus, *A, MPFR_RNDN), mpfr_div_2ui(*Half, *Half, 1, MPFR_RNDN), mpfr_sqrt(*Re, *Half, MPFR_RNDN);
-        mpfr_sub(*Half, *Modulus, *A, MPFR_RNDN), mpfr_div_2ui(*Half, *Half, 1, MPFR_RNDN), mpfr_sqrt(*Im, *Half, MPFR_RNDN);
-        mpfr_add_ui(*Re, *Re, 1, MPFR_RNDN), mpfr_div_2ui(*Re, *Re, 1, MPFR_RNDN);
-        mpfr_neg(*Im, *Im, MPFR_RNDN), mpfr_div_2ui(*Im, *Im, 1, MPFR_RNDN);
+        const auto [Re, Im] = Deep_Views::Fixed_Point(1, "-0.4001", "0.6");
         QString Place = E.Copied_Position();
         const std::pair<const char*, std::string> Lines[] = {
-            {"centre-re", Re.Text()}, {"centre-im", Im.Text()}, {"width", "1e-30"}, {"height", "1e-30"}};
+            {"centre-re", Re}, {"centre-im", Im}, {"width", "1e-30"}, {"height", "1e-30"}};
         for (const auto& [Key, Value] : Lines)
             Place.replace(QRegularExpression(QStringLiteral("\\n%1 = [^\\n]+").arg(QLatin1String(Key))),
                           QStringLiteral("\n%1 = %2").arg(QLatin1String(Key), QString::fromStdString(Value)));

@@ -78,7 +78,8 @@ private slots:
         QCOMPARE(Centre_Of(X, Axis::Imaginary), 0.4);
     }
 
-    // Every setting goes out in a position and comes back; a burst of moves after it is undone by one step.
+    // Every setting goes out in a position and comes back. (That it is one step of the way back, the
+    // places test's paste and Back check in the window.)
     void Positions_Out_And_In()
     {
         Explorer From;
@@ -96,15 +97,11 @@ private slots:
 
         Explorer To;
         To.Set_Image_Size(320, 200);
-        To.Render_Starts();
         Position There;
         std::string Problem;
         QVERIFY(Read_Position(Text, There, Problem));
         QVERIFY(To.Apply_Position(There));
         QCOMPARE(Position_Text(To.Current_Position()), Text);
-        To.Render_Starts();
-        QVERIFY(To.Step_History(-1));
-        QCOMPARE(Width_Of(To), 4.0);
     }
 
     // Input that never pauses still renders now and then; a render asked for can be cancelled, and a

@@ -78,11 +78,8 @@ private slots:
         Shown_Window E;
         QSignalSpy Translate(E.View(), &GPU_Graphics::Translate), Scale(E.View(), &GPU_Graphics::Scale);
         E.Mouse(QEvent::MouseMove, Qt::NoButton, {10, 10}, Qt::NoButton); // before any press
-        for (const Qt::MouseButton Button : {Qt::RightButton, Qt::MiddleButton}) {
-            E.Mouse(QEvent::MouseButtonPress, Button, {100, 100}, Button);
-            E.Mouse(QEvent::MouseMove, Qt::NoButton, {140, 120}, Button);
-            E.Mouse(QEvent::MouseButtonRelease, Button, {140, 120}, Qt::NoButton);
-        }
+        for (const Qt::MouseButton Button : {Qt::RightButton, Qt::MiddleButton})
+            E.Drag({100, 100}, {{140, 120}}, Button);
         // The drag's diagnostics are written only once their category is turned on.
         QCOMPARE(View_Lines_During([&] { E.Drag({100, 100}, {{103, 100}, {100, 100}}); }), 0);
         QLoggingCategory::setFilterRules(QStringLiteral("vorlane.view.debug=true"));
@@ -228,8 +225,8 @@ private slots:
     void Saving_And_The_Status_Line()
     {
         Shown_Window E;
-        QAction* Save = E.Window.findChild<QAction*>("Action_Save_Picture");
-        QVERIFY(Save && Save->shortcut() == QKeySequence(QKeySequence::Save));
+        QCOMPARE(E.Get<QAction>("Action_Save_Picture")->shortcut(), QKeySequence(QKeySequence::Save));
+        QCOMPARE(E.Get<QAction>("Action_Open_Position")->shortcut(), QKeySequence(QKeySequence::Open));
         QTemporaryDir Folder;
         const QString Kept = Folder.filePath("kept.xyz");
         QFile Existing(Kept);

@@ -31,24 +31,19 @@ private slots:
             return Text_Of(Edit);
         };
 
-        // The place in use, from a copied position.
-        const auto Copied = [&](const char* Key) {
-            const QRegularExpression Line(QStringLiteral("\\n%1 = ([^\\n]+)").arg(QLatin1String(Key)));
-            return Line.match(E.Copied_Position()).captured(1);
-        };
         // Return on a text as the program wrote it changes nothing and renders nothing: the Julia fields
         // after the first show (the constant is the decimal they show, k / 10000 for slider position k),
         // the centre fields after a drag, which show the centre in use to a tenth of a pixel only.
-        QCOMPARE(Copied("julia-re"), QStringLiteral("-0.4001"));
-        QCOMPARE(Copied("julia-im"), QStringLiteral("0.6"));
+        QCOMPARE(E.Copied("julia-re"), QStringLiteral("-0.4001"));
+        QCOMPARE(E.Copied("julia-im"), QStringLiteral("0.6"));
         QCOMPARE(Renders_For("LineEdit_Julia_I", Text_Of("LineEdit_Julia_I")), 0);
         QCOMPARE(Renders_For("LineEdit_Julia_R", Text_Of("LineEdit_Julia_R")), 0);
         COMPARE_PICTURE(E, Picture{});
         E.Drag({100, 100}, {{117, 93}});
         QVERIFY(Settle(E.Window));
-        const QString X_Text = Text_Of("LineEdit_X"), Y_Text = Text_Of("LineEdit_Y"), X_Used = Copied("centre-re");
+        const QString X_Text = Text_Of("LineEdit_X"), Y_Text = Text_Of("LineEdit_Y"), X_Used = E.Copied("centre-re");
         QCOMPARE(Renders_For("LineEdit_X", X_Text), 0);
-        QCOMPARE(Copied("centre-re"), X_Used);
+        QCOMPARE(E.Copied("centre-re"), X_Used);
         QCOMPARE(E.Boxes.Seen.size(), 1);
         const double Dx = 17.0 / E.View()->width() * 4.0, Dy = -7.0 / E.View()->height() * 4.0;
         const QSize Size = Device_Size(E.View());
@@ -56,13 +51,13 @@ private slots:
         QVERIFY2(Centre_Shown(Y_Text, -Dy, 4.0 / (Size.height() - 1)), qPrintable(Y_Text));
         // Only an edited field is read: the other keeps the exact value in use.
         QCOMPARE(Renders_For("LineEdit_Y", "0.25"), 1);
-        QCOMPARE(Copied("centre-re"), X_Used);
-        QCOMPARE(Copied("centre-im").toDouble(), 0.25);
+        QCOMPARE(E.Copied("centre-re"), X_Used);
+        QCOMPARE(E.Copied("centre-im").toDouble(), 0.25);
         const long double X_Shown = std::strtold(qPrintable(X_Used), nullptr), Y_Shown = 0.25L;
         // A slider step is its decimal too.
         Slider->setValue(Slider->value() + 1);
         QVERIFY(Settle(E.Window));
-        QCOMPARE(Copied("julia-re"), QStringLiteral("-0.4"));
+        QCOMPARE(E.Copied("julia-re"), QStringLiteral("-0.4"));
 
         // A typed Julia value is used and shown as typed, renders once; the slider follows.
         QCOMPARE(Renders_For("LineEdit_Julia_R", "-0.8"), 1);

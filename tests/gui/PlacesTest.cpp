@@ -8,13 +8,6 @@
 
 namespace {
 
-// The value of one "key = value" line of a position text.
-double Number_In(const QString& Position, const QString& Key)
-{
-    const QRegularExpressionMatch Line = QRegularExpression("\\n" + Key + " = ([^\\n]+)").match(Position);
-    return Line.hasMatch() ? Line.captured(1).toDouble() : NAN;
-}
-
 // The command-line renderer's picture of a position at the view's size.
 QImage Renderers_Picture(Test_Window& E, const QString& Position, const QString& Out)
 {
@@ -30,8 +23,8 @@ class Places_Test : public QObject {
     Q_OBJECT
 
 private slots:
-    // A position copied, the view moved away and the position pasted: the same picture; a malformed
-    // one is refused and changes nothing.
+    // A position copied, the view moved away and the position pasted: the same picture. (A malformed
+    // one is refused as a malformed file is, by the same reader and box: Saved_Positions_And_Pictures.)
     void Positions_And_History()
     {
         Shown_Window E;
@@ -44,13 +37,6 @@ private slots:
         QVERIFY(Settle(E.Window));
         const QImage Zoomed = E.Shown();
         QVERIFY(!Same_Picture(Zoomed, There));
-
-        QApplication::clipboard()->setText("set = julia\ncentre-re = 0\ncentre-im = 0\nwidth = -1\n");
-        const int Boxes = E.Boxes.Seen.size();
-        QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 0);
-        QCOMPARE(E.Boxes.Seen.size(), Boxes + 1);
-        QVERIFY2(E.Boxes.Seen.last().Text.contains("line 4: width"), qPrintable(E.Boxes.Seen.last().Text));
-        QVERIFY(Same_Picture(E.Shown(), Zoomed));
         QApplication::clipboard()->setText(Copied);
         QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Paste_Position")->trigger(); }), 1);
         QVERIFY(Same_Picture(E.Shown(), There));
@@ -164,28 +150,24 @@ private slots:
         const QSize Size = Device_Size(E.View());
         const double Columns = Size.width(), Rows = Size.height();
         // From (40, 30) to (140, 90): 101 by 61 pixels, its centre at (90.5, 60.5).
-        E.Mouse(QEvent::MouseButtonPress, Qt::RightButton, {40, 30}, Qt::RightButton);
-        E.Mouse(QEvent::MouseMove, Qt::NoButton, {100, 60}, Qt::RightButton);
-        E.Mouse(QEvent::MouseButtonRelease, Qt::RightButton, {140, 90}, Qt::NoButton);
+        E.Drag({40, 30}, {{100, 60}, {140, 90}}, Qt::RightButton);
         QVERIFY(Settle(E.Window));
         const QString Boxed = E.Copied_Position();
         const double Pixel = 4 / (Columns - 1);
         const double Width = 4 * std::max(101 / Columns, 61 / Rows);
-        QVERIFY2(std::fabs(Number_In(Boxed, "width") - Width) < Width * 1e-9, qPrintable(Boxed));
-        QVERIFY2(std::fabs(Number_In(Boxed, "centre-re") - (90.5 - (Columns - 1) / 2) * Pixel) < Pixel, qPrintable(Boxed));
-        QVERIFY2(std::fabs(Number_In(Boxed, "centre-im") - (60.5 - (Rows - 1) / 2) * 4 / (Rows - 1)) < Pixel,
+        QVERIFY2(std::fabs(E.Copied("width").toDouble() - Width) < Width * 1e-9, qPrintable(Boxed));
+        QVERIFY2(std::fabs(E.Copied("centre-re").toDouble() - (90.5 - (Columns - 1) / 2) * Pixel) < Pixel,
+                 qPrintable(Boxed));
+        QVERIFY2(std::fabs(E.Copied("centre-im").toDouble() - (60.5 - (Rows - 1) / 2) * 4 / (Rows - 1)) < Pixel,
                  qPrintable(Boxed));
         // A box of a few pixels is a click, not a zoom.
-        QCOMPARE(Renders_During([&] {
-            E.Mouse(QEvent::MouseButtonPress, Qt::RightButton, {40, 30}, Qt::RightButton);
-            E.Mouse(QEvent::MouseButtonRelease, Qt::RightButton, {42, 31}, Qt::NoButton);
-        }), 0);
+        QCOMPARE(Renders_During([&] { E.Drag({40, 30}, {{42, 31}}, Qt::RightButton); }), 0);
 
         E.Get<QAction>("Action_Reset_View")->trigger();
         QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Square_Pixels")->trigger(); }), 1);
         const QString Square = E.Copied_Position();
         const double Height = 4 * (Rows - 1) / (Columns - 1);
-        QVERIFY2(std::fabs(Number_In(Square, "height") - Height) < Height * 1e-12, qPrintable(Square));
+        QVERIFY2(std::fabs(E.Copied("height").toDouble() - Height) < Height * 1e-12, qPrintable(Square));
         COMPARE_PICTURE(E, Window_At(0, 0, 4, Height));
         QCOMPARE(Renders_During([&] { E.Get<QAction>("Action_Axis_Up")->trigger(); }), 1);
         // The engine asked for the top row first: the window's imaginary bounds swapped.

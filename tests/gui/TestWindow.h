@@ -145,6 +145,13 @@ public:
         return QApplication::clipboard()->text();
     }
 
+    // The value of one "key = value" line of the copied position.
+    QString Copied(const char* Key)
+    {
+        const QRegularExpression Line(QStringLiteral("\\n%1 = ([^\\n]+)").arg(QLatin1String(Key)));
+        return Line.match(Copied_Position()).captured(1);
+    }
+
     // Runs the action, its file dialog answered with File.
     void File_Action(const char* Action, const QString& File)
     {
@@ -173,13 +180,13 @@ public:
         QApplication::sendEvent(Viewport, &Event);
     }
 
-    // A left drag: pressed at From, moved through each point, released at the last.
-    void Drag(QPoint From, std::initializer_list<QPoint> Through)
+    // A drag, left unless told: pressed at From, moved through each point, released at the last.
+    void Drag(QPoint From, std::initializer_list<QPoint> Through, Qt::MouseButton Button = Qt::LeftButton)
     {
-        Mouse(QEvent::MouseButtonPress, Qt::LeftButton, From);
+        Mouse(QEvent::MouseButtonPress, Button, From, Button);
         for (const QPoint At : Through)
-            Mouse(QEvent::MouseMove, Qt::NoButton, At);
-        Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, *(Through.end() - 1), Qt::NoButton);
+            Mouse(QEvent::MouseMove, Qt::NoButton, At, Button);
+        Mouse(QEvent::MouseButtonRelease, Button, *(Through.end() - 1), Qt::NoButton);
     }
 
     // A wheel event at At (the target's centre by default), turned by Delta.
