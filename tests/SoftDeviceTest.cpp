@@ -43,11 +43,6 @@ protected:
     const Live_Counts Baseline = Live_Now();
 };
 
-std::uint64_t Launches(const char* Kernel)
-{
-    return Soft_Control::Launches(Kernel).Count;
-}
-
 bool No_Buffers(const Pellarion& E)
 {
     return !E.Buffers_Ready && !E.Dev_Grid && !E.Dev_Iterations && !E.Dev_Z_Real && !E.Dev_Z_Imag && !E.Host_Image;
@@ -216,11 +211,11 @@ TEST_F(Soft_Device_Test, LaunchesAndUploadsAsTheRenderNeedsThem)
         const char* Kernels[] = {"JuliaKernel", "MandelBrotKernel", "JuliaMandelInitialize", "ApplyColorMap"};
         std::vector<std::uint64_t> Made;
         for (const char* Kernel : Kernels)
-            Made.push_back(Launches(Kernel));
+            Made.push_back(Soft_Control::Launches(Kernel).Count);
         Engine.Compute_Julia(4.0f, N, Per_Launch, 0.0f, 0.0f);
         Engine.Compute_MandelBrot(4.0f, N, Per_Launch);
         for (int k = 0; k < 4; ++k)
-            Made[k] = Launches(Kernels[k]) - Made[k];
+            Made[k] = Soft_Control::Launches(Kernels[k]).Count - Made[k];
         const std::uint64_t Wanted = Iteration_Launches;
         EXPECT_EQ(Made, (std::vector<std::uint64_t>{Wanted, Wanted, 2, 2})) << N << " by " << Per_Launch;
     }
@@ -234,9 +229,9 @@ TEST_F(Soft_Device_Test, LaunchesAndUploadsAsTheRenderNeedsThem)
     // Exact above 2^24 iterations, where single precision would lose the last launch: 2^30 + 1 in
     // launches of 2^24 is 65 launches (the pixel escapes at once, so each costs one step).
     Engine.Compute_Init(1, 1, 3.0f, 3.0f, 0.0f, 0.0f, HOT);
-    const std::uint64_t Mandelbrot_Launches = Launches("MandelBrotKernel");
+    const std::uint64_t Mandelbrot_Launches = Soft_Control::Launches("MandelBrotKernel").Count;
     Engine.Compute_MandelBrot(4.0f, (1 << 30) + 1, 1 << 24);
-    EXPECT_EQ(Launches("MandelBrotKernel") - Mandelbrot_Launches, 65u);
+    EXPECT_EQ(Soft_Control::Launches("MandelBrotKernel").Count - Mandelbrot_Launches, 65u);
 
     Pellarion Fresh;
     for (const auto& [Colormap, Uploads] : std::initializer_list<std::pair<int, std::uint64_t>>{

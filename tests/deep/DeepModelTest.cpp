@@ -185,19 +185,6 @@ TEST(Deep_Model, Iteration)
 
 TEST(Deep_Model, Sample)
 {
-    // The agreement rule: the count, the escape, the smooth index and the cap flag exactly, ln|z(j)| to 1e-9.
-    Pixel_Result A;
-    A.Count = 400, A.Escaped = true, A.Smooth_Index = 403, A.Smooth_Log = 7.5;
-    for (const auto& [Change, Agrees] : std::initializer_list<std::pair<void (*)(Pixel_Result&), bool>>{
-             {[](Pixel_Result&) {}, true}, {[](Pixel_Result& B) { B.Smooth_Log += 1e-12; }, true},
-             {[](Pixel_Result& B) { B.Smooth_Log += 1e-7; }, false}, {[](Pixel_Result& B) { B.Count = 401; }, false},
-             {[](Pixel_Result& B) { B.Smooth_Index = 404; }, false}, {[](Pixel_Result& B) { B.Smooth_Capped = true; }, false},
-             {[](Pixel_Result& B) { B.Escaped = false; }, false}}) {
-        Pixel_Result B = A;
-        Change(B);
-        EXPECT_EQ(Deep_Model::Agree(A, B), Agrees);
-    }
-
     const Misiurewicz::Point Centre = Misiurewicz::Example(400);
     ASSERT_TRUE(Centre.Found);
     View Image;
