@@ -2,9 +2,9 @@
 // command-line renderer built on it.
 #include <Pellarion.h>
 
-#include <gtest/gtest.h>
+#include "RunRenderer.h"
 
-#include <sys/wait.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
@@ -221,17 +221,6 @@ TEST_F(Engine_Test, EngineStatesAndSizes)
     Engine->Elapsed_Time = std::nanf("");
     Engine->Compute_MandelBrot(4.0f, 10, 50);
     EXPECT_TRUE(std::isfinite(Engine->Elapsed_Time) && Engine->Elapsed_Time > 0.0f) << Engine->Elapsed_Time;
-}
-
-// Runs the command-line renderer; its exit status, and what it printed on both channels.
-int Run_Renderer(const std::string& Arguments, std::string& Printed)
-{
-    FILE* Pipe = popen((KESTRINE_RENDER_COMMAND " " + Arguments + " 2>&1").c_str(), "r");
-    Printed.clear();
-    for (char Buffer[512]; Pipe && std::fgets(Buffer, sizeof(Buffer), Pipe);)
-        Printed += Buffer;
-    const int Status = Pipe ? pclose(Pipe) : -1;
-    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
 }
 
 // A binary PPM file as RGBA, alpha 255; empty if it is not one.

@@ -3,10 +3,9 @@
 #include <KestrineDeep.h>
 
 #include "DeepModel.h"
+#include "RunRenderer.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
@@ -20,16 +19,6 @@
 namespace {
 
 using namespace Kestrine_Deep;
-
-int Run_Renderer(const std::string& Arguments, std::string& Printed)
-{
-    FILE* Pipe = popen((KESTRINE_RENDER_COMMAND " " + Arguments + " 2>&1").c_str(), "r");
-    Printed.clear();
-    for (char Buffer[512]; Pipe && std::fgets(Buffer, sizeof(Buffer), Pipe);)
-        Printed += Buffer;
-    const int Status = Pipe ? pclose(Pipe) : -1;
-    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-}
 
 std::string Read_File(const std::string& Path)
 {
