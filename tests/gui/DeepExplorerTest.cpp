@@ -240,8 +240,6 @@ private slots:
         QVERIFY(Settle(E.Window) && Share_Equal(E.Shown(), First_Deep) >= 0.99);
     }
 
-    // Counts past the slider's end; counts that follow the depth; colourings that need the deep
-    // renderer, and new colours for the counts on screen without iterating again.
     // The Julia constant the sliders give is the decimal the fields show, -0.4001 + 0.6i, and the deep
     // renderer takes that decimal: the set's structure is there 1e-30 wide about its repelling fixed
     // point z = (1 + sqrt(1 - 4c)) / 2 (worked out in MPFR by the deep tests' views), which a constant
@@ -268,6 +266,8 @@ private slots:
         QVERIFY2(Colours.size() >= 10, qPrintable(QString::number(Colours.size())));
     }
 
+    // Counts past the slider's end; counts that follow the depth; colourings that need the deep
+    // renderer, and new colours for the counts on screen without iterating again.
     void Iterations_And_Colourings()
     {
         Shown_Window E;
