@@ -145,39 +145,31 @@ TEST_F(Engine_Test, CountsMatchTheScalarModel)
     }
 }
 
-// Counts known from the formulas alone, independent of the model, each seen through HOT.
+// Counts known from the formulas alone, independent of the model, each of one pixel seen through HOT.
 TEST_F(Engine_Test, ThresholdsOverflowAndEmptyRendersGiveTheKnownCounts)
 {
-    struct Known {
-        bool Mandelbrot;
-        Reference::Point At;
-        float Threshold;
-        int N, Per_Launch, Count;
+    const std::pair<Picture_Case, int> Known[] = {
+        {{true, 1, 1, {1, 1, 0, 0}, {}, 4.0f, 10}, 1},         // candidates 1 and 2: |z|^2 = 4 is not below 4
+        {{true, 1, 1, {1, 1, 0, 0}, {}, 4.0001f, 10}, 2},      //
+        {{true, 1, 1, {0, 0, 0, 0}, {}, 4.0f, 37}, 37},        // inside: every step of every launch
+        {{false, 1, 1, {1.9f, 1.9f, 0, 0}, {}, 4.0f, 10}, 1},  // Julia bounds |z| (3.61 passes), Mandelbrot
+        {{true, 1, 1, {1.5f, 1.5f, 0, 0}, {}, 4.0f, 10}, 1},   // |z|^2 (1.5 passes, then 3.75 fails)
+        {{false, 1, 1, {0.5f, 0.5f, 0, 0}, {}, 4.0f, 90}, 90}, //
+        {{false, 1, 1, {3, 3, 0, 0}, {}, 4.0f, 90}, 0},        // the first candidate, 9, already fails
+        {{false, 1, 1, {2, 2, 0, 0}, {}, Infinity, 50, 7}, 5}, // 2, 4, ..., 2^64, whose square overflows
+        {{true, 1, 1, {0, 0, 0, 0}, {}, 4.0f, 0}, 0},          // no iterations, no launch size, no threshold
+        {{false, 1, 1, {0, 0, 0, 0}, {}, 4.0f, 100, 0}, 0},    //
+        {{false, 1, 1, {0, 0, 0, 0}, {}, 4.0f, 100, -5}, 0},   //
+        {{true, 1, 1, {0, 0, 0, 0}, {}, 0.0f, 100}, 0},        //
+        {{false, 1, 1, {0, 0, 0, 0}, {}, -1.0f, 100}, 0},      //
+        {{true, 1, 1, {3, 3, 0, 0}, {}, Infinity, 50}, 6},     // 3, 12, 147, ..., 4.8e34: overflow always escapes
+        {{false, 1, 1, {0, 0, 0, 0}, {}, 4.0f, 256}, 256},     // counts of 255 and more share the last entry
+        {{true, 1, 1, {0, 0, 0, 0}, {}, 4.0f, 999, 64}, 999},  //
     };
-    for (const Known& k : {
-             Known{true, {1, 0}, 4.0f, 10, 50, 1},     // candidates 1 and 2: |z|^2 = 4 is not below 4
-             Known{true, {1, 0}, 4.0001f, 10, 50, 2},  //
-             Known{true, {0, 0}, 4.0f, 37, 50, 37},    // inside: every step of every launch
-             Known{false, {1.9f, 0}, 4.0f, 10, 50, 1}, // Julia bounds |z| (3.61 passes), Mandelbrot |z|^2
-             Known{true, {1.5f, 0}, 4.0f, 10, 50, 1},  // (1.5 passes, then 3.75 fails)
-             Known{false, {0.5f, 0}, 4.0f, 90, 50, 90}, //
-             Known{false, {3, 0}, 4.0f, 90, 50, 0},    // the first candidate, 9, already fails
-             Known{false, {2, 0}, Infinity, 50, 7, 5}, // 2, 4, ..., 2^64, whose square overflows
-             Known{true, {0, 0}, 4.0f, 0, 50, 0},      // no iterations, no launch size, no threshold
-             Known{false, {0, 0}, 4.0f, 100, 0, 0},    //
-             Known{false, {0, 0}, 4.0f, 100, -5, 0},   //
-             Known{true, {0, 0}, 0.0f, 100, 50, 0},    //
-             Known{false, {0, 0}, -1.0f, 100, 50, 0},  //
-             Known{true, {3, 0}, Infinity, 50, 50, 6}, // 3, 12, 147, ..., 4.8e34: overflow escapes any threshold
-             Known{false, {0, 0}, 4.0f, 256, 50, 256}, // counts of 255 and more share the last entry
-             Known{true, {0, 0}, 4.0f, 999, 64, 999},   //
-         })
-        EXPECT_EQ(Render({k.Mandelbrot, 1, 1, {k.At.Real, k.At.Real, k.At.Imag, k.At.Imag}, {}, k.Threshold, k.N,
-                          k.Per_Launch},
-                         HOT),
-                  Reference::Colour({k.Count}, Reference::Formula_Table(HOT)))
-            << (k.Mandelbrot ? "Mandelbrot " : "Julia ") << k.At.Real << ", threshold " << k.Threshold << ": "
-            << k.Count << " steps";
+    for (const auto& [c, Count] : Known)
+        EXPECT_EQ(Render(c, HOT), Reference::Colour({Count}, Reference::Formula_Table(HOT)))
+            << (c.Mandelbrot ? "Mandelbrot " : "Julia ") << c.View.X_Min << ", threshold " << c.Threshold << ": "
+            << Count << " steps";
 }
 
 // Every entry of all seven tables reaches the image.

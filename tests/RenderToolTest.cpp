@@ -51,16 +51,13 @@ TEST(Render_Tool, TheDeepEngineWritesEveryPixelsCountRowZeroLowestAndItsPictureT
     const std::vector<int> Counts = Counts_In(Read_File(Counts_Path), "KESTRINE-COUNTS 61 41 300\n");
     Deep_Model::View Image;
     Image.Centre_Re = "-0.6", Image.Centre_Im = "0.35", Image.Width = "2.4", Image.W = 61, Image.H = 41, Image.N = 300;
-    std::vector<int> Expected;
-    for (int y = 0; y < Image.H; ++y)
-        for (int x = 0; x < Image.W; ++x)
-            Expected.push_back(static_cast<int>(Deep_Model::Iterate_Pixel(Image, x, y, 64).Count));
-    ASSERT_EQ(Counts.size(), Expected.size());
+    ASSERT_EQ(Counts.size(), std::size_t(Image.W) * Image.H);
     // The deep engine's double differences round otherwise than 64 bits only next to the boundary: a
     // handful of pixels.
     std::size_t Differing = 0;
-    for (std::size_t i = 0; i < Counts.size(); ++i)
-        Differing += Counts[i] != Expected[i];
+    for (int y = 0; y < Image.H; ++y)
+        for (int x = 0; x < Image.W; ++x)
+            Differing += Counts[std::size_t(y) * Image.W + x] != Deep_Model::Iterate_Pixel(Image, x, y, 64).Count;
     EXPECT_LE(Differing, Counts.size() / 200) << Printed;
 
     // The same square view through both engines: the same picture but on pixels where single precision
@@ -171,22 +168,13 @@ TEST(Render_Tool, DeepPicturesAreColouredByTableCycleAndSmoothCount)
     EXPECT_TRUE(Colour_Picture(Picture, Table.data(), Colouring::Smooth).empty());
     Picture.Counts.pop_back();
     EXPECT_TRUE(Colour_Picture(Picture, Table.data(), Colouring::Cycle).empty());
-    EXPECT_STREQ(Colouring_Name(Colouring::Smooth), "smooth");
 }
 
-// The value of one "key = value" line of a position file.
-std::string Value_Of(const std::string& Position, const std::string& Key)
-{
-    const std::size_t At = Position.find("\n" + Key + " = ");
-    if (At == std::string::npos)
-        return {};
-    const std::size_t Start = At + Key.size() + 4;
-    return Position.substr(Start, Position.find('\n', Start) - Start);
-}
-
+// The number on one "key = value" line of a position file; 0 where there is none.
 double Number_Of(const std::string& Position, const std::string& Key)
 {
-    return std::strtod(Value_Of(Position, Key).c_str(), nullptr);
+    const std::size_t At = Position.find("\n" + Key + " = ");
+    return At == std::string::npos ? 0 : std::strtod(Position.c_str() + At + Key.size() + 4, nullptr);
 }
 
 // A position written with a picture renders that picture again, from its file or from the picture, with
@@ -207,7 +195,6 @@ TEST(Render_Tool, APositionRendersItsPictureAgain)
         ASSERT_EQ(Run_Renderer(std::string(View.View) + " --out '" + Dir + "a.ppm' --save-position '" + Dir + "a.vorlane'",
                                Printed), 0) << Printed;
         const std::string Position = Read_File(Dir + "a.vorlane");
-        EXPECT_EQ(Value_Of(Position, "set"), "mandelbrot") << Position;
         EXPECT_NEAR(Number_Of(Position, "width"), View.Width, View.Width * 1e-6) << Position;
         EXPECT_NEAR(Number_Of(Position, "height"), View.Height, View.Height * 1e-6) << Position;
         EXPECT_NEAR(Number_Of(Position, "centre-re"), -0.75, 0.01) << Position;

@@ -74,15 +74,11 @@ TEST(DeepRenderer, InteriorCheckChangesNoEscape)
     };
     // The rabbit: c in the period-3 bulb, whose attracting cycle fills most of the filled Julia set;
     // and deep at its repelling fixed point, where the basin's components meet.
-    Deep_View Filled_Julia = Mandelbrot("0", "0", "3", 96, 72, 1000);
-    Filled_Julia.Set = Fractal_Set::Julia, Filled_Julia.C_Re = "-0.123", Filled_Julia.C_Im = "0.745";
     const auto Alpha = Fixed_Point(-1, "-0.123", "0.745");
-    Deep_View Julia_Edge = Mandelbrot(Alpha.first, Alpha.second, "1e-30", 96, 72, 5000);
-    Julia_Edge.Set = Fractal_Set::Julia, Julia_Edge.C_Re = "-0.123", Julia_Edge.C_Im = "0.745";
     const Case Cases[] = {
         {"seahorse 1e-6", Mandelbrot("-0.743643887037151", "0.131825904205330", "1e-6", 100, 62, 2000), 0.4},
-        {"filled Julia", Filled_Julia, 0.1},
-        {"Julia edge 1e-30", Julia_Edge, 0.4},
+        {"filled Julia", Julia("0", "0", "3", 1000, "-0.123", "0.745", 96, 72), 0.1},
+        {"Julia edge 1e-30", Julia(Alpha.first, Alpha.second, "1e-30", 5000, "-0.123", "0.745", 96, 72), 0.4},
         {"cusp", Mandelbrot("0.250001", "0", "4e-6", 65, 41, 20000), 0.05},
         // Pixels inside the minibrot pass by 0 every 37 steps, and the table's runs land on those passes.
         {"period-37 minibrot 1e-43", Minibrot_37(), 0.05},
@@ -173,6 +169,23 @@ TEST(DeepRenderer, Cancel)
     Expect_Model("after a cancelled render", Render(Renderer, Small), Model);
     Renderer.Cancel();
     Expect_Model("after an idle Cancel", Render(Renderer, Small), Model);
+
+    // The parabolic point -3/4 never settles on a cycle exactly: its reference alone would take minutes.
+    // Its steps show as progress before any pixel's, and Cancel stops it too (a fresh renderer, whose
+    // progress no earlier render has set).
+    Deep_Renderer Parabolic_Renderer;
+    const Deep_View Parabolic = Mandelbrot("-0.75", "0", "1e-3", 64, 40, 2147483647);
+    Result = std::async(std::launch::async, [&] { return Parabolic_Renderer.Render(Parabolic, {}, Picture, Message); });
+    Render_Progress Reference;
+    for (const auto Begun = Clock::now(); Reference.Reference_Done == 0 && Clock::now() - Begun < std::chrono::seconds(10);)
+        Reference = Parabolic_Renderer.Progress();
+    EXPECT_GT(Reference.Reference_Done, 0);
+    EXPECT_GT(Reference.Reference_Total, Reference.Reference_Done);
+    EXPECT_EQ(Reference.Done, 0);
+    Parabolic_Renderer.Cancel();
+    ASSERT_EQ(Result.wait_for(std::chrono::seconds(2)), std::future_status::ready) << "the reference ignored Cancel";
+    EXPECT_EQ(Result.get(), Render_Status::Cancelled);
+    EXPECT_EQ(Parabolic_Renderer.Progress().Reference_Total, 0);
 }
 
 // A centre caught by an attracting cycle: its reference stops once it comes back to itself, so that
@@ -192,9 +205,7 @@ TEST(DeepRenderer, CyclesBoundTheReference)
     // basilica's Julia set beside the edge of its middle: a Julia reference's offsets are its own, not
     // its points. Gone back to the start instead of around the cycle, the pixels would lose their
     // offsets from the centre.
-    Deep_View Basilica = Julia("0.61803", "0.00001", "1e-5", 20000);
-    Basilica.C_Re = "-1", Basilica.C_Im = "0";
-    for (const Deep_View& View : {Minibrot_37(), Basilica}) {
+    for (const Deep_View& View : {Minibrot_37(), Julia("0.61803", "0.00001", "1e-5", 20000, "-1", "0")}) {
         Render_Options Whole{false}, Short{false};
         Short.Cycle_Kept = 1;
         Deep_Renderer Walking, Stepping;
@@ -212,28 +223,6 @@ TEST(DeepRenderer, CyclesBoundTheReference)
         Short.Approximation = true;
         Expect_Model("stepped around the cycle", Render(Tabled, View, Short), Sample(View));
     }
-}
-
-// The parabolic point -3/4 never settles on a cycle exactly: its reference alone would take minutes.
-// Its steps show as progress before any pixel's, and Cancel stops it too.
-TEST(DeepRenderer, ReferenceProgressAndCancel)
-{
-    using Clock = std::chrono::steady_clock;
-    Deep_Renderer Renderer;
-    Deep_Picture Picture;
-    std::string Message;
-    const Deep_View Parabolic = Mandelbrot("-0.75", "0", "1e-3", 64, 40, 2147483647);
-    auto Result = std::async(std::launch::async, [&] { return Renderer.Render(Parabolic, {}, Picture, Message); });
-    Render_Progress Reference;
-    for (const auto Begun = Clock::now(); Reference.Reference_Done == 0 && Clock::now() - Begun < std::chrono::seconds(10);)
-        Reference = Renderer.Progress();
-    EXPECT_GT(Reference.Reference_Done, 0);
-    EXPECT_GT(Reference.Reference_Total, Reference.Reference_Done);
-    EXPECT_EQ(Reference.Done, 0);
-    Renderer.Cancel();
-    ASSERT_EQ(Result.wait_for(std::chrono::seconds(2)), std::future_status::ready) << "the reference ignored Cancel";
-    EXPECT_EQ(Result.get(), Render_Status::Cancelled);
-    EXPECT_EQ(Renderer.Progress().Reference_Total, 0);
 }
 
 TEST(DeepRenderer, ReferenceReuse)

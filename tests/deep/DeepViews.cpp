@@ -15,14 +15,14 @@ std::string Where(int X, int Y, double Got, double Want)
     return " (" + std::to_string(X) + "," + std::to_string(Y) + "): " + std::to_string(Got) + " for " + std::to_string(Want);
 }
 
+} // namespace
+
 std::string Text(mpfr_srcptr X)
 {
     std::vector<char> Out(600);
     mpfr_snprintf(Out.data(), Out.size(), "%.480Re", X);
     return Out.data();
 }
-
-} // namespace
 
 Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* Width, int W, int H, std::int64_t N,
                      const char* Height)
@@ -33,10 +33,11 @@ Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* W
     return View;
 }
 
-Deep_View Julia(const std::string& Re, const std::string& Im, const char* Width, std::int64_t N)
+Deep_View Julia(const std::string& Re, const std::string& Im, const char* Width, std::int64_t N, const char* C_Re,
+                const char* C_Im, int W, int H)
 {
-    Deep_View View = Mandelbrot(Re, Im, Width, 64, 40, N);
-    View.Set = Fractal_Set::Julia, View.Threshold = 2, View.C_Re = "-0.8", View.C_Im = "0.156";
+    Deep_View View = Mandelbrot(Re, Im, Width, W, H, N);
+    View.Set = Fractal_Set::Julia, View.Threshold = 2, View.C_Re = C_Re, View.C_Im = C_Im;
     return View;
 }
 

@@ -22,9 +22,12 @@ using Samples = std::vector<Deep_Model::Sample_Result>;
 
 Deep_View Mandelbrot(const std::string& Re, const std::string& Im, const char* Width, int W, int H, std::int64_t N,
                      const char* Height = "");
-// 64 x 40 pixels of the Julia set of -0.8 + 0.156i.
-Deep_View Julia(const std::string& Re, const std::string& Im, const char* Width, std::int64_t N);
+// W x H pixels of the Julia set of C_Re + C_Im i, |z| bounded by 2.
+Deep_View Julia(const std::string& Re, const std::string& Im, const char* Width, std::int64_t N,
+                const char* C_Re = "-0.8", const char* C_Im = "0.156", int W = 64, int H = 40);
 const Misiurewicz::Point& Centre();
+// A number as decimal text to 480 decimals: more than any view here needs.
+std::string Text(mpfr_srcptr X);
 std::string Add(const std::string& A, const char* B);
 std::pair<std::string, std::string> Fixed_Point(int Sign, const char* C_Re = "-0.8", const char* C_Im = "0.156");
 Deep_View Minibrot_37();

@@ -23,14 +23,7 @@ public:
     Exact& operator=(const Exact&) = delete;
     ~Exact() { mpfr_clear(Value); }
     mpfr_ptr operator*() { return Value; }
-    std::string Text() const
-    {
-        char* Out = nullptr;
-        mpfr_asprintf(&Out, "%.500Re", Value);
-        std::string Result(Out);
-        mpfr_free_str(Out);
-        return Result;
-    }
+    std::string Text() const { return Deep_Views::Text(Value); }
     double Minus(const std::string& Other) const
     {
         Exact Difference(Other);
@@ -89,15 +82,13 @@ Deep_View Mandelbrot_View(const std::string& Re, const std::string& Im, const Ex
 void Pan(Test_Window& E, const QList<QPoint>& Path, Exact Width, Exact Height, Exact& Re, Exact& Im)
 {
     Exact Step;
-    E.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Path.first());
     for (int i = 1; i < Path.size(); ++i) {
-        E.Mouse(QEvent::MouseMove, Qt::NoButton, Path[i]);
         mpfr_mul_d(*Step, *Width, double(Path[i].x() - Path[i - 1].x()) / E.View()->width(), MPFR_RNDN);
         mpfr_sub(*Re, *Re, *Step, MPFR_RNDN);
         mpfr_mul_d(*Step, *Height, double(Path[i].y() - Path[i - 1].y()) / E.View()->height(), MPFR_RNDN);
         mpfr_sub(*Im, *Im, *Step, MPFR_RNDN);
     }
-    E.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Path.last(), Qt::NoButton);
+    E.Drag(Path.first(), Path.mid(1));
 }
 
 } // namespace

@@ -5,8 +5,6 @@
 #include <SoftControl.h>
 #endif
 
-#include <algorithm>
-
 #include "Maker.h"
 
 #include "TestWindow.h"

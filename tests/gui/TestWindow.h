@@ -181,12 +181,12 @@ public:
     }
 
     // A drag, left unless told: pressed at From, moved through each point, released at the last.
-    void Drag(QPoint From, std::initializer_list<QPoint> Through, Qt::MouseButton Button = Qt::LeftButton)
+    void Drag(QPoint From, const QList<QPoint>& Through, Qt::MouseButton Button = Qt::LeftButton)
     {
         Mouse(QEvent::MouseButtonPress, Button, From, Button);
         for (const QPoint At : Through)
             Mouse(QEvent::MouseMove, Qt::NoButton, At, Button);
-        Mouse(QEvent::MouseButtonRelease, Button, *(Through.end() - 1), Qt::NoButton);
+        Mouse(QEvent::MouseButtonRelease, Button, Through.last(), Qt::NoButton);
     }
 
     // A wheel event at At (the target's centre by default), turned by Delta.
