@@ -35,7 +35,8 @@ Point Square_Plus(Point Z, Point C, Rounding Multiply_Adds)
 }
 
 // Floats between a square root and a positive finite threshold, counted along their bit patterns (ordered
-// for non-negative floats); an infinite or NaN root is never within the few steps asked for.
+// for non-negative floats). An infinite or NaN root lies far more than a few steps from the thresholds the
+// tests use, which are nowhere near the largest float.
 bool Within_Steps(float a, float b, int Steps)
 {
     std::int32_t A, B;
